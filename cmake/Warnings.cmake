@@ -1,0 +1,14 @@
+# Warnings on for our own targets; the build stays clean of them.
+add_library(tarnview_warnings INTERFACE)
+target_compile_options(tarnview_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wnull-dereference)
+option(TARNVIEW_WERROR "Treat warnings as errors" ON)
+if(TARNVIEW_WERROR)
+  target_compile_options(tarnview_warnings INTERFACE -Werror)
+endif()
+
+# Our own helper: a library or executable of ours gets the warning set.
+function(tarnview_target target)
+  target_link_libraries(${target} PRIVATE tarnview_warnings)
+endfunction()
