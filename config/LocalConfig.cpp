@@ -1,0 +1,63 @@
+#include "config/LocalConfig.h"
+
+#include "config/IniFile.h"
+#include "config/PasswordMask.h"
+#include "worklog/WorkLog.h"
+
+Settings g_settings;
+
+namespace {
+
+constexpr char kSection[] = "SysParam";
+constexpr int32_t kMissing = -1;  // marker left in a number that was not found
+
+std::string TextOr(const std::string& text, const char* fallback) {
+  return text.empty() ? std::string(fallback) : text;
+}
+
+int32_t NumberOr(int32_t number, int32_t fallback) {
+  return number == kMissing ? fallback : number;
+}
+
+}  // namespace
+
+void ReadLocalConfig() {
+  CIniFile ini;
+  ini.SetPath(".");
+  ini.SetFileName("config");
+  if (ini.Open() != 0) {
+    std::string ip, port, usr, pwd;
+    ini.GetString(kSection, "ip", ip);
+    g_settings.ip = TextOr(ip, kDefaultDeviceAddress);
+    ini.GetString(kSection, "port", port);
+    g_settings.port = TextOr(port, "8000");
+    ini.GetString(kSection, "usr", usr);
+    g_settings.usr = TextOr(usr, "admin");
+    ini.GetString(kSection, "pwd", pwd);
+    g_settings.pwd = TextOr(pwd, "60917");
+
+    int32_t delaytime = kMissing;
+    int32_t streamType = kMissing;
+    int32_t linkMode = kMissing;
+    ini.GetInt(kSection, "delaytime", &delaytime);
+    g_settings.delaytime = NumberOr(delaytime, 2);
+    ini.GetInt(kSection, "dwStreamType", &streamType);
+    g_settings.dwStreamType = NumberOr(streamType, 0);
+    ini.GetInt(kSection, "dwLinkMode", &linkMode);
+    g_settings.dwLinkMode = NumberOr(linkMode, 0);
+    ini.Close();
+  } else {
+    g_settings.ip = kDefaultDeviceAddress;
+    g_settings.port = "8000";
+    g_settings.usr = "admin";
+    g_settings.pwd = "60917";
+    g_settings.dwStreamType = 0;
+    g_settings.dwLinkMode = 0;
+    g_settings.delaytime = 2;
+    g_workLog.WriteLog("can't open configfile\n");
+  }
+  g_workLog.WriteLog("ReadLocalConfig,ip:%s,port:%s,usr:%s,pwd:%s,dt:%d,st:%d,lm:%d\n",
+                     g_settings.ip.c_str(), g_settings.port.c_str(), g_settings.usr.c_str(),
+                     kMaskedPassword, g_settings.delaytime, g_settings.dwStreamType,
+                     g_settings.dwLinkMode);
+}
