@@ -1,0 +1,108 @@
+#include "session/StreamRing.h"
+
+#include <cstring>
+#include <new>
+
+StreamRing* g_pStreamRing = nullptr;
+CRITICAL_SECTION g_csStream;
+
+StreamRing* StreamRing::Create() {
+  BYTE* block = new (std::nothrow) BYTE[kRingBytes];
+  if (block == nullptr) {
+    return nullptr;
+  }
+  StreamRing* ring = new (std::nothrow) StreamRing(block);
+  if (ring == nullptr) {
+    delete[] block;
+  }
+  return ring;
+}
+
+StreamRing::StreamRing(BYTE* block)
+    : m_dwDataLen(0), m_dwSize(kRingBytes), m_pBuf(block), m_dwWritePos(0), m_dwReadPos(0) {
+  InitializeCriticalSection(&m_cs);
+}
+
+StreamRing::~StreamRing() {
+  delete[] m_pBuf;
+  m_pBuf = nullptr;
+  DeleteCriticalSection(&m_cs);
+}
+
+BOOL StreamRing::Write(const BYTE* src, DWORD len) {
+  CSLock lock(m_cs);
+  const DWORD dataLen = m_dwDataLen.load(std::memory_order_relaxed);
+  if (dataLen + len >= m_dwSize) {
+    return 1;
+  }
+  if (m_dwWritePos + len > m_dwSize) {
+    const DWORD first = m_dwSize - m_dwWritePos;
+    std::memcpy(m_pBuf + m_dwWritePos, src, first);
+    std::memcpy(m_pBuf, src + first, len - first);
+  } else {
+    std::memcpy(m_pBuf + m_dwWritePos, src, len);
+  }
+  m_dwDataLen.store(dataLen + len, std::memory_order_release);
+  m_dwWritePos = (m_dwWritePos + len) % m_dwSize;
+  return 1;
+}
+
+BOOL StreamRing::Read(BYTE* dst, DWORD len) {
+  CSLock lock(m_cs);
+  if (len == 0 || len > m_dwDataLen.load(std::memory_order_relaxed)) {
+    return 0;
+  }
+  TakeLocked(dst, len);
+  return 1;
+}
+
+void StreamRing::TakeLocked(BYTE* dst, DWORD len) {
+  if (m_dwReadPos + len > m_dwSize) {
+    const DWORD first = m_dwSize - m_dwReadPos;
+    std::memcpy(dst, m_pBuf + m_dwReadPos, first);
+    std::memcpy(dst + first, m_pBuf, len - first);
+  } else {
+    std::memcpy(dst, m_pBuf + m_dwReadPos, len);
+  }
+  m_dwReadPos = (m_dwReadPos + len) % m_dwSize;
+  m_dwDataLen.store(m_dwDataLen.load(std::memory_order_relaxed) - len, std::memory_order_release);
+}
+
+BOOL StreamRing::StoreRecord(DWORD dwTick, const BYTE* payload, DWORD len) {
+  if (len == 0 || len > kMaxRecordPayloadBytes) {
+    return 0;
+  }
+  // Only the holder of g_csStream changes the ring, so this count stays true
+  // until both writes are done; len is bounded above, so the sum cannot wrap.
+  if (GetDataLen() + len + kRecordHeaderBytes >= m_dwSize) {
+    return 0;
+  }
+  BYTE header[kRecordHeaderBytes];
+  EncodeRecordHeader(StreamRecordHeader{dwTick, len}, header);
+  Write(header, kRecordHeaderBytes);
+  Write(payload, len);
+  return 1;
+}
+
+BOOL StreamRing::TakeRecordHeader(StreamRecordHeader* header) {
+  BYTE bytes[kRecordHeaderBytes];
+  {
+    CSLock lock(m_cs);
+    if (m_dwDataLen.load(std::memory_order_relaxed) < kRecordHeaderBytes) {
+      return 0;
+    }
+    TakeLocked(bytes, kRecordHeaderBytes);
+  }
+  *header = DecodeRecordHeader(bytes);
+  return 1;
+}
+
+DWORD StreamRing::GetWritePos() {
+  CSLock lock(m_cs);
+  return m_dwWritePos;
+}
+
+DWORD StreamRing::GetReadPos() {
+  CSLock lock(m_cs);
+  return m_dwReadPos;
+}

@@ -1,0 +1,67 @@
+// StreamRing: the fixed byte ring that carries the live stream, as stream
+// records (StreamRecord.h), from the intake (the one producer) to the DecThread
+// (the one consumer).
+//
+// Locks: every change runs under the ring's own m_cs. A whole record goes in
+// and comes out under g_csStream, taken first (lock order g_csStream, m_cs), so
+// while nobody holds g_csStream the ring holds only whole records.
+#pragma once
+
+#include <atomic>
+
+#include "platform/sys/lock.h"
+#include "platform/sys/types.h"
+#include "session/StreamRecord.h"
+
+class StreamRing {
+ public:
+  // 30 MiB: about 63 s of a 4 Mbit/s stream, the longest delay the ring serves.
+  static constexpr DWORD kRingBytes = 31457280;
+
+  // Allocates the block; null when it cannot be allocated (no ring at all).
+  static StreamRing* Create();
+  ~StreamRing();
+  StreamRing(const StreamRing&) = delete;
+  StreamRing& operator=(const StreamRing&) = delete;
+
+  // Appends len bytes unless m_dwDataLen + len >= m_dwSize (then nothing is
+  // stored). Returns 1 in every case: callers test for room first.
+  BOOL Write(const BYTE* src, DWORD len);
+  // Takes len bytes into dst. 0, and nothing changes, when len is 0 or more
+  // than is held.
+  BOOL Read(BYTE* dst, DWORD len);
+
+  // Stores one whole record; the caller holds g_csStream. Returns 1 when
+  // stored, 0 when dropped whole: an empty or over-long payload
+  // (> kMaxRecordPayloadBytes), or no room (m_dwDataLen + len + 8 must stay
+  // strictly below m_dwSize).
+  BOOL StoreRecord(DWORD dwTick, const BYTE* payload, DWORD len);
+  // Takes the 8-byte header of the next record; the caller holds g_csStream
+  // and then takes the payload with Read. 0 when fewer than 8 bytes are held.
+  BOOL TakeRecordHeader(StreamRecordHeader* header);
+
+  // Bytes held. An atomic 32-bit read without any lock: the DecThread peeks
+  // at it to see whether the ring is empty; a stale value is harmless.
+  DWORD GetDataLen() const { return m_dwDataLen.load(std::memory_order_acquire); }
+  DWORD GetSize() const { return m_dwSize; }
+  DWORD GetWritePos();
+  DWORD GetReadPos();
+
+ private:
+  explicit StreamRing(BYTE* block);
+  // Copies len bytes from the block at m_dwReadPos (split at the end of the
+  // block) and moves the read position on; m_cs is held and len is held.
+  void TakeLocked(BYTE* dst, DWORD len);
+
+  std::atomic<DWORD> m_dwDataLen;  // bytes currently held, always < m_dwSize
+  const DWORD m_dwSize;            // capacity in bytes
+  BYTE* m_pBuf;                    // the block of m_dwSize bytes, owned
+  DWORD m_dwWritePos;              // offset of the next byte stored
+  DWORD m_dwReadPos;               // offset of the next byte taken
+  CRITICAL_SECTION m_cs;           // the ring's own lock
+};
+
+// The one ring: created by the main dialog at start-up, freed at tear-down.
+extern StreamRing* g_pStreamRing;
+// Keeps a record whole: held around storing one record and taking one.
+extern CRITICAL_SECTION g_csStream;
