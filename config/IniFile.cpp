@@ -19,7 +19,7 @@ int32_t DecimalToInt(const std::string& text) {
     negative = text[i] == '-';
     ++i;
   }
-  // Magnitude up to 2^31 fits in int64_t with room for one more digit.
+  // Held at 2^31 at most, so the next digit cannot overflow int64_t.
   constexpr int64_t kLimit = static_cast<int64_t>(INT32_MAX) + 1;
   int64_t magnitude = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {

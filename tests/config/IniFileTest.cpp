@@ -232,19 +232,6 @@ TEST(IniFile, PathAndExtensionAreAppendedUnconditionally) {
   EXPECT_EQ(port, 2);
 }
 
-TEST(IniFile, DirectoryInPlaceOfTheFileYieldsNoValues) {
-  testutil::TempDir dir;
-  std::filesystem::create_directory(dir.Path() + "/d.ini");
-  CIniFile ini;
-  ini.SetPath(dir.Path());
-  ini.SetFileName("d");
-  // Opening may succeed on a directory, but nothing can be read from it.
-  ini.Open();
-  std::string text = "kept";
-  EXPECT_EQ(ini.GetString("SysParam", "port", text), 0);
-  EXPECT_EQ(text, "kept");
-}
-
 TEST(TrimSpaces, RemovesOnlyLeadingAndTrailingSpaces) {
   EXPECT_EQ(TrimSpaces("  a b  "), "a b");
   EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");

@@ -93,15 +93,11 @@ TEST_F(ReadLocalConfigTest, MaskHidesPasswordLength) {
   EXPECT_EQ(Log().find("pwd:x"), std::string::npos);
 }
 
-TEST_F(ReadLocalConfigTest, SpacesOnlyAndEmptyValuesTakeDefaults) {
+TEST_F(ReadLocalConfigTest, SpacesAreTrimmedAndEmptyOrBlankValuesTakeDefaults) {
   Load("[SysParam]\nip=   \nport=\nusr=  \npwd= \n");
   ExpectDefaults();
-}
-
-TEST_F(ReadLocalConfigTest, SpacesAroundTextValuesAreRemoved) {
-  Load("[SysParam]\nip =  10.0.0.7  \nusr= bob \n");
+  Load("[SysParam]\nip =  10.0.0.7  \n");
   EXPECT_EQ(g_settings.ip, "10.0.0.7");
-  EXPECT_EQ(g_settings.usr, "bob");
 }
 
 TEST_F(ReadLocalConfigTest, MinusOneMarksANumberAsMissing) {
