@@ -1,0 +1,11 @@
+// The version resource: file and product version 1.0.0.1.
+#pragma once
+
+namespace res {
+inline constexpr unsigned kVersion[4] = {1, 0, 0, 1};
+inline constexpr const char* kVersionText = "1.0.0.1";
+inline constexpr const char* kInternalName = "Tarnview.exe";
+inline constexpr const char* kOriginalFilename = "Tarnview.exe";
+inline constexpr unsigned kLanguage = 0x0804;  // Chinese (Simplified, PRC)
+inline constexpr unsigned kCodePage = 936;
+}  // namespace res
