@@ -53,6 +53,8 @@ class StreamRing {
   // block) and moves the read position on; m_cs is held and len is held.
   void TakeLocked(BYTE* dst, DWORD len);
 
+  // The DecThread's peek must be one plain 32-bit load, never a hidden lock.
+  static_assert(std::atomic<DWORD>::is_always_lock_free);
   std::atomic<DWORD> m_dwDataLen;  // bytes currently held, always < m_dwSize
   const DWORD m_dwSize;            // capacity in bytes
   BYTE* m_pBuf;                    // the block of m_dwSize bytes, owned
