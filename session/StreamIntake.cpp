@@ -1,0 +1,82 @@
+#include "session/StreamIntake.h"
+
+#include "platform/device/device.h"
+#include "platform/player/player.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/lock.h"
+#include "platform/sys/thread.h"
+#include "session/DecThread.h"
+#include "session/StreamRing.h"
+
+HWND g_hPlayWnd = nullptr;
+std::atomic<HANDLE> g_hDecThread{nullptr};
+
+namespace {
+
+// Stores one piece as a record, or drops it whole (no port, empty, too large
+// for the DecThread, or no room in the ring).
+void StoreStreamData(const BYTE* buffer, DWORD size) {
+  if (size == 0 || g_lPlayPort == -1) {
+    return;
+  }
+  CSLock lock(g_csStream);
+  if (g_pStreamRing == nullptr) {
+    return;
+  }
+  g_pStreamRing->StoreRecord(GetTickCount(), buffer, size);
+}
+
+// Gives back a port that an earlier header took but could not open, so that a
+// later header starts clean and no port is left unreachable.
+void ReleaseUnopenedPort() {
+  if (g_lPlayPort == -1) {
+    return;
+  }
+  PlayM4_Stop(g_lPlayPort);
+  PlayM4_CloseStream(g_lPlayPort);
+  PlayM4_FreePort(g_lPlayPort);
+  g_lPlayPort = -1;
+}
+
+// Opens the player with the header and starts the DecThread. A step that fails
+// ends the set-up silently, leaving the port held (the stop gives it back).
+void OpenPlayer(const BYTE* buffer, DWORD size) {
+  ReleaseUnopenedPort();
+  LONG port = -1;
+  if (!PlayM4_GetPort(&port)) {
+    return;
+  }
+  g_lPlayPort = port;
+  if (size == 0) {
+    return;
+  }
+  if (!PlayM4_SetStreamOpenMode(g_lPlayPort, 0)) {
+    return;
+  }
+  if (!PlayM4_OpenStream(g_lPlayPort, buffer, size, kPlayerBufferBytes)) {
+    return;
+  }
+  if (!PlayM4_Play(g_lPlayPort, g_hPlayWnd)) {
+    return;
+  }
+  g_hDecThread.store(CreateThread(DecThread, nullptr, "DecThread"));
+}
+
+}  // namespace
+
+void StreamDataProc(LONG /*realHandle*/, DWORD dataType, BYTE* buffer, DWORD size,
+                    void* /*user*/) {
+  if (dataType == NET_DVR_SYSHEAD) {
+    // A repeated header while a DecThread already feeds the port joins the
+    // stream as data: a second port and thread would be out of the stop's reach.
+    if (g_hDecThread.load() == nullptr) {
+      OpenPlayer(buffer, size);
+      if (g_hDecThread.load() == nullptr) {
+        return;  // not opened: the header is not stored
+      }
+    }
+    StoreStreamData(buffer, size);
+  } else if (dataType == NET_DVR_STREAMDATA) {
+    StoreStreamData(buffer, size);
+  }
+}

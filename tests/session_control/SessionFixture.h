@@ -1,0 +1,103 @@
+// Shared set-up for the session tests: the program as it stands after start-up
+// (ring created, device SDK set up, work log open in a temporary folder), with
+// the device SDK and the player replaced by recording doubles and a dialog
+// that records what session control asks of it.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "config/LocalConfig.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/thread.h"
+#include "platform/sys/wallclock.h"
+#include "session/DecThread.h"
+#include "session/SessionControl.h"
+#include "session/StreamIntake.h"
+#include "session/StreamRing.h"
+#include "tests/doubles/FakeDevice.h"
+#include "tests/doubles/FakePlayer.h"
+#include "tests/worklog/TempDir.h"
+#include "worklog/WorkLog.h"
+
+class RecordingDialog : public SessionDialog {
+ public:
+  SessionValues values;
+  std::vector<std::string> events;  // "start:on", "cancel:off", "message:...", "fullscreen"
+
+  SessionValues ReadSessionValues() override {
+    events.push_back("read");
+    return values;
+  }
+  void EnableStartButton(bool enable) override {
+    events.push_back(enable ? "start:on" : "start:off");
+  }
+  void EnableCancelButton(bool enable) override {
+    events.push_back(enable ? "cancel:on" : "cancel:off");
+  }
+  void ShowMessage(const char* text) override { events.push_back(std::string("message:") + text); }
+  HWND GetDisplayWindow() override { return reinterpret_cast<HWND>(0x1234); }
+  void ShowDisplayFullScreen() override { events.push_back("fullscreen"); }
+};
+
+class SessionFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sys::UseVirtualClock(1000000);
+    ASSERT_NE(g_workLog.OpenFile(m_dir.Path().c_str()), nullptr);
+    m_ring = StreamRing::Create();
+    ASSERT_NE(m_ring, nullptr);
+    g_pStreamRing = m_ring;
+    fakeplayer::Reset();
+    fakeplayer::SetPort(3);
+    fakedevice::Reset();
+    fakedevice::SetLoginResult(5);
+    fakedevice::SetRealPlayResult(9);
+    InitDeviceSdk();
+    fakedevice::Reset();
+    fakedevice::SetLoginResult(5);
+    fakedevice::SetRealPlayResult(9);
+    g_settings = Settings{};
+    m_dialog.values = ValidValues();
+  }
+
+  void TearDown() override {
+    EndRunningSession(m_dialog);
+    sys::UseRealClock();
+    g_pStreamRing = nullptr;
+    delete m_ring;
+    g_workLog.Close();
+  }
+
+  static SessionValues ValidValues() {
+    SessionValues values;
+    const BYTE ip[4] = {192, 168, 1, 64};
+    std::copy(ip, ip + 4, values.ip);
+    values.port = "8000";
+    values.userName = "admin";
+    values.password = "60917";
+    values.delay = "2";
+    return values;
+  }
+
+  // The work log's messages without their stamps, each with its "\n".
+  std::vector<std::string> LogMessages() const {
+    std::ifstream file(m_dir.Path() + "/log/Tarnview.txt");
+    std::vector<std::string> messages;
+    for (std::string line; std::getline(file, line);) {
+      const size_t gap = line.find("  ");
+      messages.push_back(gap == std::string::npos ? line + "\n" : line.substr(gap + 2) + "\n");
+    }
+    return messages;
+  }
+
+  std::string LogText() const { return testutil::ReadFile(m_dir.Path() + "/log/Tarnview.txt"); }
+
+  testutil::TempDir m_dir;
+  StreamRing* m_ring = nullptr;
+  RecordingDialog m_dialog;
+};
