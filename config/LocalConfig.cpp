@@ -45,6 +45,10 @@ void ReadLocalConfig() {
     g_settings.dwStreamType = NumberOr(streamType, 0);
     ini.GetInt(kSection, "dwLinkMode", &linkMode);
     g_settings.dwLinkMode = NumberOr(linkMode, 0);
+    // Not one of the seven: real cameras name their streams in many ways.
+    std::string rtspPath;
+    ini.GetString(kSection, "rtspPath", rtspPath);
+    g_settings.rtspPath = rtspPath;
     ini.Close();
   } else {
     g_settings.ip = kDefaultDeviceAddress;
@@ -54,6 +58,7 @@ void ReadLocalConfig() {
     g_settings.dwStreamType = 0;
     g_settings.dwLinkMode = 0;
     g_settings.delaytime = 2;
+    g_settings.rtspPath.clear();
     g_workLog.WriteLog("can't open configfile\n");
   }
   g_workLog.WriteLog("ReadLocalConfig,ip:%s,port:%s,usr:%s,pwd:%s,dt:%d,st:%d,lm:%d\n",

@@ -13,6 +13,9 @@ struct Settings {
   int32_t delaytime = 0;     // seconds; only fills the delay box
   int32_t dwStreamType = 0;  // passed unchanged to the real-play request
   int32_t dwLinkMode = 0;    // passed unchanged to the real-play request
+  // Optional RTSP path template of the camera ({ch}, {stream}, {streamno});
+  // empty: the device layer's default path.
+  std::string rtspPath;
 };
 
 extern Settings g_settings;

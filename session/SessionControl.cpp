@@ -50,6 +50,9 @@ void InitDeviceSdk() {
   NET_DVR_Init();
   NET_DVR_SetConnectTime(kConnectWaitMs, kConnectTries);
   NET_DVR_SetReconnect(kReconnectIntervalMs, TRUE);
+  if (!NET_DVR_SetRtspPath(g_settings.rtspPath.c_str())) {
+    g_workLog.WriteLog("rtspPath refused, default path used:%s\n", g_settings.rtspPath.c_str());
+  }
   s_bSdkNeedsInit = false;
 }
 

@@ -129,3 +129,17 @@ TEST_F(ReadLocalConfigTest, FormatCharactersInValuesAreLoggedLiterally) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReadLocalConfigTest, OptionalRtspPathIsReadWithoutChangingTheSummary) {
+  Load("[SysParam]\nrtspPath=/Streaming/Channels/{ch}0{streamno}\nip=10.0.0.9\n");
+  EXPECT_EQ(g_settings.rtspPath, "/Streaming/Channels/{ch}0{streamno}");
+  EXPECT_EQ(g_settings.ip, "10.0.0.9");
+  EXPECT_EQ(Log(), std::string(kStamp) +
+                       "ReadLocalConfig,ip:10.0.0.9,port:8000,usr:admin,pwd:******,dt:2,st:0,lm:0\n");
+  Load("[SysParam]\nip=10.0.0.9\n");
+  EXPECT_EQ(g_settings.rtspPath, "");
+}
+
+}  // namespace

@@ -120,6 +120,7 @@ TEST_F(StartTeaching, RealPlayFailureLogsOutCleansUpAndNextStartSetsTheSdkUpAgai
   fakedevice::Reset();
   fakedevice::SetLoginResult(5);
   fakedevice::SetRealPlayResult(9);
+  g_settings.rtspPath = "/live/{stream}";
   OnStartTeaching(m_dialog);
   const auto calls = fakedevice::Calls();
   ASSERT_GE(calls.size(), 4u);
@@ -128,6 +129,9 @@ TEST_F(StartTeaching, RealPlayFailureLogsOutCleansUpAndNextStartSetsTheSdkUpAgai
   EXPECT_EQ(calls[1].args, "2000,1");
   EXPECT_EQ(calls[2].name, "NET_DVR_SetReconnect");
   EXPECT_EQ(calls[2].args, "10000,1");
+  EXPECT_EQ(calls[3].name, "NET_DVR_SetRtspPath");
+  EXPECT_EQ(calls[3].args, "/live/{stream}");
+  EXPECT_EQ(calls[4].name, "NET_DVR_Login_V30");
   EXPECT_EQ(calls.back().name, "NET_DVR_RealPlay_V40");
   EXPECT_EQ(m_dialog.events.back(), "fullscreen");
 }
