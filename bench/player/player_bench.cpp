@@ -1,0 +1,313 @@
+// Playback library figures on realistic streams (moving pattern with noise,
+// 10 s each): decode + convert CPU beside `ffmpeg -threads 1`, latency from
+// the InputData call that completes a picture to the sink, GetJPEG at 1080p,
+// and the memory one open port holds.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/common/summary.h"
+#include "platform/player/player.h"
+#include "platform/player/video_sink.h"
+#include "tests/player/ts_maker.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using playertest::TsStream;
+
+constexpr int kFramesPerSecond = 25;
+constexpr int kStreamSeconds = 10;  // long enough that ffmpeg's start-up is small beside it
+constexpr int kPictures = kFramesPerSecond * kStreamSeconds;
+constexpr int kJpegRepeats = 30;
+constexpr DWORD kProgramBufferBytes = 1 << 20;  // what the program opens a port with
+
+struct StreamFile {
+  TsStream stream;
+  std::string path;
+};
+
+StreamFile MakeStreamFile(int width, int height, int64_t bitRate) {
+  playertest::EncodeSettings settings;
+  settings.width = width;
+  settings.height = height;
+  settings.bitRate = bitRate;
+  settings.keyInterval = 2 * kFramesPerSecond;
+  settings.preset = "veryfast";  // CABAC and deblocking, as cameras send
+  settings.threads = 2;
+  StreamFile file;
+  file.stream = playertest::MakeStream(settings, kPictures, [](int index, AVFrame& frame) {
+    playertest::PaintNoisyMotion(index, frame, 99);
+  });
+  file.path = "/tmp/tarnview-bench-player-" + std::to_string(height) + "p.ts";
+  std::ofstream out(file.path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(file.stream.header.data()),
+            static_cast<std::streamsize>(file.stream.header.size()));
+  for (const auto& chunk : file.stream.chunks) {
+    out.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+  }
+  return file;
+}
+
+double CpuSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+size_t HeapBytesInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// Counts pictures and notes when each arrived; converts at the picture's size.
+class TimingSink : public player::VideoSink {
+ public:
+  player::SurfaceSize Surface() override { return {}; }
+  void OnPicture(const player::VideoPicture&) override {
+    const auto now = Clock::now();
+    std::lock_guard<std::mutex> lock(mutex_);
+    arrivals_.push_back(now);
+    count_.store(static_cast<int>(arrivals_.size()));
+  }
+  int Count() const { return count_.load(); }
+  std::vector<Clock::time_point> Arrivals() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return arrivals_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Clock::time_point> arrivals_;  // guarded by mutex_
+  std::atomic<int> count_{0};
+};
+
+bool WaitForPictures(const TimingSink& sink, int count) {
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  while (sink.Count() < count && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return sink.Count() >= count;
+}
+
+LONG Open(const TsStream& stream, DWORD bufferBytes) {
+  LONG port = -1;
+  if (!PlayM4_GetPort(&port) || !PlayM4_SetStreamOpenMode(port, 0) ||
+      !PlayM4_OpenStream(port, stream.header.data(), static_cast<DWORD>(stream.header.size()),
+                         bufferBytes)) {
+    std::fprintf(stderr, "cannot open a port\n");
+    std::exit(1);
+  }
+  return port;
+}
+
+void Close(LONG port) {
+  PlayM4_Stop(port);
+  PlayM4_CloseStream(port);
+  PlayM4_FreePort(port);
+}
+
+// CPU seconds the player spends decoding and converting the whole stream,
+// fed at once so that decoding runs flat out.
+double PlayerCpuSeconds(const StreamFile& file) {
+  TimingSink sink;
+  const HWND window = reinterpret_cast<HWND>(0xB00);
+  player::RegisterVideoSink(window, &sink);
+  const LONG port = Open(file.stream, 64u << 20);
+  for (const auto& chunk : file.stream.chunks) {
+    PlayM4_InputData(port, chunk.data(), static_cast<DWORD>(chunk.size()));
+  }
+  const double before = CpuSeconds(RUSAGE_SELF);
+  PlayM4_Play(port, window);
+  const bool all = WaitForPictures(sink, kPictures);
+  const double used = CpuSeconds(RUSAGE_SELF) - before;
+  Close(port);
+  player::UnregisterVideoSink(window);
+  if (!all) {
+    std::fprintf(stderr, "only %d of %d pictures\n", sink.Count(), kPictures);
+  }
+  return used;
+}
+
+double FfmpegCpuSeconds(const std::string& path, bool onePictureOnly) {
+  const std::string command = "ffmpeg -v error -nostdin -threads 1 -i " + path +
+                              (onePictureOnly ? " -frames:v 1" : "") + " -f null -";
+  const double before = CpuSeconds(RUSAGE_CHILDREN);
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "ffmpeg failed: %s\n", command.c_str());
+  }
+  return CpuSeconds(RUSAGE_CHILDREN) - before;
+}
+
+struct CpuFigures {
+  double ratio = 0;           // player CPU / ffmpeg CPU for the same stream
+  double playerMsPerPicture = 0;
+  double playerCorePercent = 0;  // CPU per second of stream, in % of one core
+};
+
+CpuFigures CompareCpu(const StreamFile& file) {
+  const double player = PlayerCpuSeconds(file);
+  // ffmpeg's own start-up (probing, opening) is taken off: the comparison is
+  // per second of stream.
+  const double ffmpegStartUp = FfmpegCpuSeconds(file.path, true);
+  const double ffmpeg = FfmpegCpuSeconds(file.path, false) - ffmpegStartUp;
+  CpuFigures figures;
+  figures.ratio = player / ffmpeg;
+  figures.playerMsPerPicture = player * 1000.0 / kPictures;
+  figures.playerCorePercent = player * 100.0 / kStreamSeconds;
+  std::printf("%s: player %.3f s CPU, ffmpeg %.3f s CPU (start-up %.3f s taken off), ratio %.2f\n",
+              file.path.c_str(), player, ffmpeg, ffmpegStartUp, figures.ratio);
+  return figures;
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+  std::sort(values.begin(), values.end());
+  const size_t index = std::min(values.size() - 1, static_cast<size_t>(fraction * static_cast<double>(values.size())));
+  return values[index];
+}
+
+// A PES longer than its 16-bit length field can say is sent with length 0,
+// and the demuxer can only end it when the next one starts: such pictures
+// (large key frames) wait one picture interval more.
+constexpr size_t kPesLengthLimitBytes = 65535;
+
+struct LatencyFigures {
+  double p50Ms = 0, p99Ms = 0, maxMs = 0;
+  double p99BoundedPesMs = 0;  // p99 of the pictures whose PES carries its length
+  double longPesMs = 0;        // median of the pictures whose PES does not
+  double portMemoryMb = 0;
+  double jpegMs = 0, jpegKb = 0;
+};
+
+// Feeds the stream in real time (one picture every 40 ms, in the program's
+// 1 MiB buffer) and times each picture from the InputData call carrying its
+// last bytes to the sink. Then, with the port still open, its heap and GetJPEG.
+LatencyFigures MeasureLatency(const StreamFile& file) {
+  LatencyFigures figures;
+  TimingSink sink;
+  const HWND window = reinterpret_cast<HWND>(0xB01);
+  player::RegisterVideoSink(window, &sink);
+  const size_t heapBefore = HeapBytesInUse();
+  const LONG port = Open(file.stream, kProgramBufferBytes);
+  PlayM4_Play(port, window);
+  std::vector<Clock::time_point> fed;
+  auto next = Clock::now();
+  for (const auto& chunk : file.stream.chunks) {
+    std::this_thread::sleep_until(next);
+    next += std::chrono::milliseconds(1000 / kFramesPerSecond);
+    fed.push_back(Clock::now());
+    PlayM4_InputData(port, chunk.data(), static_cast<DWORD>(chunk.size()));
+  }
+  WaitForPictures(sink, kPictures);
+  const std::vector<Clock::time_point> arrivals = sink.Arrivals();
+  std::vector<double> latencies, boundedPes, longPes;
+  for (size_t i = 0; i < std::min(arrivals.size(), fed.size()); ++i) {
+    const double ms = std::chrono::duration<double, std::milli>(arrivals[i] - fed[i]).count();
+    latencies.push_back(ms);
+    (file.stream.chunks[i].size() > kPesLengthLimitBytes ? longPes : boundedPes).push_back(ms);
+  }
+  if (arrivals.size() != fed.size()) {
+    std::fprintf(stderr, "%zu pictures for %zu fed\n", arrivals.size(), fed.size());
+  }
+  figures.p50Ms = Percentile(latencies, 0.50);
+  figures.p99Ms = Percentile(latencies, 0.99);
+  figures.maxMs = Percentile(latencies, 1.0);
+  figures.p99BoundedPesMs = boundedPes.empty() ? 0 : Percentile(boundedPes, 0.99);
+  figures.longPesMs = longPes.empty() ? 0 : Percentile(longPes, 0.5);
+  std::printf("%zu of %zu pictures in PES without a length\n", longPes.size(), latencies.size());
+  figures.portMemoryMb = static_cast<double>(HeapBytesInUse() - heapBefore) / (1 << 20);
+
+  LONG width = 0, height = 0;
+  PlayM4_GetPictureSize(port, &width, &height);
+  std::vector<BYTE> jpeg(static_cast<size_t>(width) * height * 3 / 2);  // as the program sizes it
+  std::vector<double> times;
+  DWORD jpegBytes = 0;
+  for (int i = 0; i < kJpegRepeats; ++i) {
+    const auto started = Clock::now();
+    if (!PlayM4_GetJPEG(port, jpeg.data(), static_cast<DWORD>(jpeg.size()), &jpegBytes)) {
+      std::fprintf(stderr, "GetJPEG failed\n");
+    }
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+  }
+  figures.jpegMs = Percentile(times, 0.5);
+  figures.jpegKb = jpegBytes / 1024.0;
+  Close(port);
+  player::UnregisterVideoSink(window);
+  return figures;
+}
+
+// Google Benchmark view of one GetJPEG on a 1080p picture.
+void BM_GetJpeg1080p(benchmark::State& state, const StreamFile* file) {
+  const LONG port = Open(file->stream, 64u << 20);
+  PlayM4_Play(port, nullptr);
+  for (size_t i = 0; i < 10; ++i) {
+    PlayM4_InputData(port, file->stream.chunks[i].data(),
+                     static_cast<DWORD>(file->stream.chunks[i].size()));
+  }
+  LONG width = 0, height = 0;
+  while (!PlayM4_GetPictureSize(port, &width, &height)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::vector<BYTE> jpeg(static_cast<size_t>(width) * height * 3 / 2);
+  DWORD jpegBytes = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        PlayM4_GetJPEG(port, jpeg.data(), static_cast<DWORD>(jpeg.size()), &jpegBytes));
+  }
+  state.counters["jpeg_bytes"] = jpegBytes;
+  Close(port);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  std::printf("making the 720p (4 Mbit/s) and 1080p (8 Mbit/s) streams...\n");
+  const StreamFile hd = MakeStreamFile(1280, 720, 4'000'000);
+  const StreamFile fullHd = MakeStreamFile(1920, 1080, 8'000'000);
+
+  const CpuFigures cpu720 = CompareCpu(hd);
+  const CpuFigures cpu1080 = CompareCpu(fullHd);
+  const LatencyFigures latency = MeasureLatency(fullHd);
+  std::printf("1080p latency p50 %.2f ms, p99 %.2f ms, max %.2f ms (p99 with PES length %.2f ms, "
+              "median without %.2f ms); port heap %.1f MiB; GetJPEG %.2f ms, %.0f KiB\n",
+              latency.p50Ms, latency.p99Ms, latency.maxMs, latency.p99BoundedPesMs,
+              latency.longPesMs, latency.portMemoryMb, latency.jpegMs, latency.jpegKb);
+
+  benchmark::RegisterBenchmark("BM_GetJpeg1080p", BM_GetJpeg1080p, &fullHd)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+
+  bench::WriteSummary("bench_player", {
+      {"player_cpu_vs_ffmpeg_720p", cpu720.ratio},
+      {"player_cpu_vs_ffmpeg_1080p", cpu1080.ratio},
+      {"player_ms_per_picture_720p", cpu720.playerMsPerPicture},
+      {"player_ms_per_picture_1080p", cpu1080.playerMsPerPicture},
+      {"player_core_percent_720p", cpu720.playerCorePercent},
+      {"player_core_percent_1080p", cpu1080.playerCorePercent},
+      {"player_latency_p50_ms", latency.p50Ms},
+      {"player_latency_p99_ms", latency.p99Ms},
+      {"player_latency_max_ms", latency.maxMs},
+      {"player_latency_p99_pes_with_length_ms", latency.p99BoundedPesMs},
+      {"player_latency_pes_without_length_ms", latency.longPesMs},
+      {"jpeg_1080p_ms", latency.jpegMs},
+      {"jpeg_1080p_kb", latency.jpegKb},
+      {"port_memory_mb", latency.portMemoryMb},
+  });
+  std::remove(hd.path.c_str());
+  std::remove(fullHd.path.c_str());
+  return 0;
+}
