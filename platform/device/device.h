@@ -44,23 +44,73 @@ constexpr DWORD NET_DVR_STREAMDATA = 2;  // stream data: whole TS packets
 // Exception type passed to the exception callback after a reconnection.
 constexpr DWORD EXCEPTION_RECONNECT_SUCCEEDED = 0x8005;
 
+// Error numbers of NET_DVR_GetLastError: the reason the last failed call made
+// on the calling thread failed (0 after a call that succeeded).
+constexpr DWORD NET_DVR_NOERROR = 0;
+constexpr DWORD NET_DVR_ERR_NOT_INITIALISED = 1;   // no NET_DVR_Init, or after NET_DVR_Cleanup
+constexpr DWORD NET_DVR_ERR_PARAMETER = 2;         // null pointer or value out of range
+constexpr DWORD NET_DVR_ERR_NO_SUCH_HANDLE = 3;    // unknown (or already closed) login or play
+constexpr DWORD NET_DVR_ERR_CONNECT = 4;           // nothing answers at ip:port (refused, unreachable)
+constexpr DWORD NET_DVR_ERR_TIMEOUT = 5;           // connected, but no answer within the connect time
+constexpr DWORD NET_DVR_ERR_PASSWORD = 6;          // wrong user name or password
+constexpr DWORD NET_DVR_ERR_NO_SUCH_STREAM = 7;    // the device has no such channel or stream
+constexpr DWORD NET_DVR_ERR_STREAM = 8;            // the stream answered but cannot be received
+                                                   // (no H.264 video, bad data)
+constexpr DWORD NET_DVR_ERR_RESOURCE = 9;          // out of memory or threads
+constexpr DWORD NET_DVR_ERR_WRONG_THREAD = 10;     // a stop, logout or clean-up called from
+                                                   // inside one of this layer's callbacks
+
+// Device type reported at offset 51 of the device information block: a
+// camera reached through RTSP. The block also reports 1 channel starting at 1,
+// the one channel the login has seen answer.
+constexpr BYTE NET_DVR_DEVTYPE_RTSP_CAMERA = 200;
+
 using REALDATACALLBACK = void (*)(LONG realHandle, DWORD dataType, BYTE* buffer, DWORD size,
                                   void* user);
 using EXCEPTIONCALLBACK = void (*)(DWORD type, LONG userId, LONG handle, void* user);
 
+// Init: starts the layer with its defaults (connect time 3000 ms and 1 attempt,
+// reconnection every 5000 ms enabled, no exception callback); a second Init
+// while started changes nothing. Cleanup stops every real play and login; every
+// call but Init, GetLastError and SetRtspPath then fails with
+// NET_DVR_ERR_NOT_INITIALISED until the next Init.
 BOOL NET_DVR_Init();
 BOOL NET_DVR_Cleanup();
+// waitMs bounds each connection attempt of a login or real play (connect and
+// the device's answers); tryTimes attempts are made when nothing answers.
 BOOL NET_DVR_SetConnectTime(DWORD waitMs, DWORD tryTimes);
+// When a stream breaks, its receive thread retries every intervalMs (at least
+// 100 ms) while enabled, and calls the exception callback with
+// EXCEPTION_RECONNECT_SUCCEEDED after each reconnection. Disabled: the receive
+// thread ends when its stream breaks; StopRealPlay still releases the handle.
 BOOL NET_DVR_SetReconnect(DWORD intervalMs, BOOL enable);
 DWORD NET_DVR_GetLastError();
 
+// Checks within the connect time that an RTSP device answers at ip:port and
+// accepts the credentials for channel 1's main stream. The device keeps no
+// connection open for the login.
 LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* password,
                        NET_DVR_DEVICEINFO_V30* deviceInfo);
+// Stops the login's real plays first.
 BOOL NET_DVR_Logout(LONG userId);
 
+// The callback runs on a receive thread with (type, login handle, real-play
+// handle, user); message and window are not used.
 BOOL NET_DVR_SetExceptionCallBack_V30(UINT message, HWND window, EXCEPTIONCALLBACK callback,
                                       void* user);
 
+// Opens the stream within the connect time. The callback then runs on the
+// play's own receive thread: one NET_DVR_SYSHEAD, then NET_DVR_STREAMDATA,
+// always whole 188-byte TS packets. After a reconnection only
+// NET_DVR_STREAMDATA follows: the stream continues under the same header.
 LONG NET_DVR_RealPlay_V40(LONG userId, NET_DVR_PREVIEWINFO* request, REALDATACALLBACK callback,
                           void* user);
+// Once it has returned, no callback of the play runs or will run.
 BOOL NET_DVR_StopRealPlay(LONG realHandle);
+
+// The RTSP path of a channel and stream type, as a template with the
+// placeholders {ch} (channel number), {stream} (main or sub) and {streamno}
+// (1 main, 2 sub); default "/ch{ch}/{stream}". Null or empty restores the
+// default. Refuses (NET_DVR_ERR_PARAMETER) a template with spaces or control
+// characters. Kept across Cleanup and Init; applies to later logins and plays.
+BOOL NET_DVR_SetRtspPath(const char* pathTemplate);

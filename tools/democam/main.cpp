@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
       g_main_loop_run(loop);
       g_source_remove(term);
       g_source_remove(interrupt);
+      server.Shutdown();
+      // Let the sessions' teardown run on the main context before leaving.
+      while (g_main_context_iteration(nullptr, FALSE)) {
+      }
       g_main_loop_unref(loop);
     }
   }

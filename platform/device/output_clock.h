@@ -1,0 +1,34 @@
+// Time stamps of the remuxed stream, in 90 kHz units. RTSP packets read
+// without stream probing carry no dts and the first carries no pts; the TS
+// muxer needs dts = pts, strictly increasing, also across reconnections.
+#pragma once
+
+#include <cstdint>
+
+namespace device {
+
+class OutputClock {
+ public:
+  // First stamp of the stream: one second, so that PCR (dts minus the muxer's
+  // delay) never goes below zero.
+  static constexpr int64_t kFirstStamp = 90000;
+  // Step where the input gives no time: one frame at 25 frames/s.
+  static constexpr int64_t kNominalStep = 3600;
+
+  // A new connection: its time stamps start from a new origin, continued one
+  // nominal step after the last stamp given out.
+  void Restart() { m_haveOrigin = false; }
+
+  // The stamp for a packet whose input pts is `inputPts90k` (in 90 kHz), or
+  // none (hasPts false).
+  int64_t Next(bool hasPts, int64_t inputPts90k);
+
+ private:
+  bool m_started = false;     // any stamp given out yet
+  int64_t m_last = 0;         // last stamp given out
+  bool m_haveOrigin = false;  // this connection's origin taken
+  int64_t m_originIn = 0;     // input pts at the origin
+  int64_t m_originOut = 0;    // stamp given at the origin
+};
+
+}  // namespace device

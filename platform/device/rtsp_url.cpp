@@ -1,0 +1,83 @@
+#include "platform/device/rtsp_url.h"
+
+namespace device {
+namespace {
+
+bool IsUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_' || c == '~';
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
+}  // namespace
+
+std::string PercentEncode(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (IsUnreserved(c)) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
+bool IsValidPathTemplate(std::string_view pathTemplate) {
+  if (pathTemplate.size() > 255) {
+    return false;
+  }
+  for (const char ch : pathTemplate) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c >= 0x7F) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string ExpandPath(std::string_view pathTemplate, int channel, int streamType) {
+  std::string path(pathTemplate.empty() ? kDefaultPathTemplate : pathTemplate);
+  ReplaceAll(path, "{streamno}", streamType == 0 ? "1" : "2");
+  ReplaceAll(path, "{stream}", streamType == 0 ? "main" : "sub");
+  ReplaceAll(path, "{ch}", std::to_string(channel));
+  if (path.front() != '/') {
+    path.insert(path.begin(), '/');
+  }
+  return path;
+}
+
+std::string BuildRtspUrl(std::string_view host, int port, std::string_view user,
+                         std::string_view password, std::string_view path) {
+  std::string url = "rtsp://";
+  if (!user.empty() || !password.empty()) {
+    url += PercentEncode(user);
+    url += ':';
+    url += PercentEncode(password);
+    url += '@';
+  }
+  const bool ipv6 = host.find(':') != std::string_view::npos;
+  if (ipv6) {
+    url += '[';
+  }
+  url += host;
+  if (ipv6) {
+    url += ']';
+  }
+  url += ':';
+  url += std::to_string(port);
+  url += path;
+  return url;
+}
+
+}  // namespace device

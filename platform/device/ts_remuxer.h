@@ -1,0 +1,58 @@
+// Remuxes H.264 packets of one real play into an MPEG-TS byte stream and hands
+// it on as whole 188-byte TS packets: first the header (the leading PSI
+// packets: SDT, PAT, PMT), then data. The muxer lives as long as the play, so
+// the stream continues under the same header across reconnections.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/device/output_clock.h"
+#include "platform/sys/types.h"
+
+struct AVBSFContext;
+struct AVCodecParameters;
+struct AVFormatContext;
+struct AVIOContext;
+struct AVPacket;
+struct AVRational;
+
+namespace device {
+
+class TsRemuxer {
+ public:
+  // Receives (NET_DVR_SYSHEAD or NET_DVR_STREAMDATA, bytes, byte count).
+  using Sink = std::function<void(DWORD type, BYTE* data, DWORD size)>;
+
+  static constexpr int kTsPacketBytes = 188;
+  static constexpr int kPmtPid = 0x1000;
+
+  explicit TsRemuxer(Sink sink);
+  ~TsRemuxer();
+  TsRemuxer(const TsRemuxer&) = delete;
+  TsRemuxer& operator=(const TsRemuxer&) = delete;
+
+  // A new connection with these stream parameters: packets are dropped until
+  // its first key frame. Sets up the muxer on the first call. 0 or AVERROR.
+  int BeginConnection(const AVCodecParameters* parameters, AVRational timeBase);
+  // Remuxes one packet (taken over and unreferenced); 0 or AVERROR.
+  int Write(AVPacket* packet);
+
+ private:
+  static int WriteOut(void* self, uint8_t* data, int size);
+  void Deliver(uint8_t* data, int size);
+  int OpenMuxer(const AVCodecParameters* parameters);
+
+  Sink m_sink;
+  AVFormatContext* m_mux = nullptr;
+  AVIOContext* m_io = nullptr;
+  AVBSFContext* m_filter = nullptr;  // dump_extra: SPS/PPS in front of every key frame
+  AVPacket* m_filtered = nullptr;
+  int m_timeBaseNum = 1;             // input time base of the current connection
+  int m_timeBaseDen = 90000;
+  bool m_waitingForKeyFrame = true;
+  bool m_headerDelivered = false;
+  OutputClock m_clock;
+};
+
+}  // namespace device
