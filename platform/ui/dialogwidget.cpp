@@ -68,9 +68,12 @@ DialogWidget::DialogWidget(const DialogTemplate& tmpl, CDialog* owner, QWidget* 
     QWidget* control = BuildControl(item, base);
     if ((item.style & WS_TABSTOP) != 0) {
       if (previous != nullptr) QWidget::setTabOrder(previous, control);
-      previous = control;
+      // Tab goes on from the end of a compound control's own fields.
+      auto* ip = dynamic_cast<IpAddressWidget*>(control);
+      previous = ip != nullptr ? ip->Field(3) : control;
     }
   }
+
 }
 
 DialogWidget::~DialogWidget() {

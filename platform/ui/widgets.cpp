@@ -32,7 +32,7 @@ IpAddressWidget::IpAddressWidget(QWidget* parent) : QWidget(parent) {
     field->setMaxLength(kFieldDigits);
     field->setValidator(new QIntValidator(0, kMaxByte, field));
     // Tab leaves the control as a whole; the fields are reached by click or '.'.
-    field->setFocusPolicy(i == 0 ? Qt::StrongFocus : Qt::ClickFocus);
+    field->setFocusPolicy(Qt::ClickFocus);
     field->installEventFilter(this);
     m_fields[static_cast<size_t>(i)] = field;
     layout->addWidget(field, 1);
@@ -48,7 +48,7 @@ IpAddressWidget::IpAddressWidget(QWidget* parent) : QWidget(parent) {
       }
     });
   }
-  setFocusProxy(m_fields[0]);
+  // The control itself is the tab stop; focus passes on to its first field.
   setFocusPolicy(Qt::StrongFocus);
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Base);
@@ -97,6 +97,14 @@ void IpAddressWidget::SetAddress(const std::array<BYTE, 4>& bytes) {
 
 void IpAddressWidget::Clear() {
   for (QLineEdit* field : m_fields) field->clear();
+}
+
+void IpAddressWidget::focusInEvent(QFocusEvent* event) {
+  if (event->reason() == Qt::BacktabFocusReason && m_fields[0]->hasFocus()) {
+    focusPreviousChild();
+    return;
+  }
+  m_fields[0]->setFocus(event->reason());
 }
 
 bool IpAddressWidget::eventFilter(QObject* watched, QEvent* event) {

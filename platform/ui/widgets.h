@@ -29,6 +29,7 @@ class IpAddressWidget : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   std::array<QLineEdit*, 4> m_fields{};
