@@ -54,7 +54,7 @@ constexpr std::array kMainItems = {
     DialogItem{IDC_STATIC, ControlClass::Static, "码流类型", 26, 139, 36, 14, kHiddenLabel},
     DialogItem{IDC_STATIC, ControlClass::Static, "传输协议", 18, 142, 36, 14, kHiddenLabel},
     DialogItem{IDC_CMB_LINKMODE, ControlClass::ComboBox, "", 7, 141, 48, 54, kHiddenCombo},
-    DialogItem{IDC_STATIC, ControlClass::Static, "Tarnview 泳池教学系统  服务热线：400-000-0000",
+    DialogItem{IDC_STATIC, ControlClass::Static, "Tarnview  服务热线：400-000-0000",
                47, 197, 135, 12, kLabel},
 };
 constexpr DialogTemplate kMain{
