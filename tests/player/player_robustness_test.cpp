@@ -110,7 +110,7 @@ TEST(PlayerInput, DroppedDuplicatedReorderedAndDamagedChunksNeitherCrashNorHang)
   ScopedSink registration(window, sink);
   ASSERT_TRUE(registration.Registered());
   std::mt19937 random(1234);
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 8; ++round) {
     const LONG port = OpenAndPlay(stream, window);
     ASSERT_GE(port, 0);
     std::vector<std::vector<uint8_t>> mangled;
