@@ -92,6 +92,13 @@ TEST(PlayerPorts, CallsOnAClosedPortFailHarmlesslyAndThePortOpensAgain) {
     }
     ASSERT_TRUE(WaitUntil([&] { return sink.Count() == 5 * (round + 1); }));
     EXPECT_TRUE(PlayM4_Stop(port));
+    // Stopped: no more input and no second start, but the last picture stays.
+    EXPECT_FALSE(Feed(port, stream.chunks[0]));
+    EXPECT_FALSE(PlayM4_Play(port, window));
+    EXPECT_FALSE(PlayM4_Stop(port));
+    LONG width = 0, height = 0;
+    EXPECT_TRUE(PlayM4_GetPictureSize(port, &width, &height));
+    EXPECT_EQ(width, 320);
     EXPECT_TRUE(PlayM4_CloseStream(port));
     ExpectEveryCallHarmless(port);
     EXPECT_TRUE(PlayM4_FreePort(port));
