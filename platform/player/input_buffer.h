@@ -25,8 +25,6 @@ class InputBuffer {
   // Wakes the reader and refuses every later write and read.
   void Close();
 
-  size_t CapacityBytes() const { return capacity_; }
-
  private:
   InputBuffer(std::unique_ptr<uint8_t[]> ring, size_t capacityBytes);
 

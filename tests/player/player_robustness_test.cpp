@@ -194,6 +194,8 @@ TEST(PlayerThreads, OpenFeedSnapshotAndCloseFromThreeThreads) {
       }
     });
     std::thread gui([&] {
+      // Snapshots and the close overlap the feeding, however the threads are scheduled.
+      WaitUntil([&] { return accepted.load() >= 5; });
       std::vector<uint8_t> buffer(320 * 240 * 3 / 2);
       for (int i = 0; i < 20 + round * 10; ++i) {
         LONG width = 0, height = 0;
