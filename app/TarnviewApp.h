@@ -1,0 +1,13 @@
+// The application object: runs the main dialog modally as the program's only
+// top-level window; when it ends, the program ends.
+#pragma once
+
+#include "platform/sys/types.h"
+
+class CTarnviewApp {
+ public:
+  // Runs the main dialog; returns FALSE (the program ends after it).
+  BOOL InitInstance();
+};
+
+extern CTarnviewApp theApp;
