@@ -73,7 +73,8 @@ using EXCEPTIONCALLBACK = void (*)(DWORD type, LONG userId, LONG handle, void* u
 // reconnection every 5000 ms enabled, no exception callback); a second Init
 // while started changes nothing. Cleanup stops every real play and login; every
 // call but Init, GetLastError and SetRtspPath then fails with
-// NET_DVR_ERR_NOT_INITIALISED until the next Init.
+// NET_DVR_ERR_NOT_INITIALISED until the next Init. Init also routes
+// libavformat's log through a filter that masks credentials in URLs.
 BOOL NET_DVR_Init();
 BOOL NET_DVR_Cleanup();
 // waitMs bounds each connection attempt of a login or real play (connect and
@@ -88,7 +89,9 @@ DWORD NET_DVR_GetLastError();
 
 // Checks within the connect time that an RTSP device answers at ip:port and
 // accepts the credentials for channel 1's main stream. The device keeps no
-// connection open for the login.
+// connection open for the login. User name and password may hold any
+// character but a user name may not hold ':' (NET_DVR_ERR_PARAMETER): RTSP's
+// user information cannot carry it.
 LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* password,
                        NET_DVR_DEVICEINFO_V30* deviceInfo);
 // Stops the login's real plays first.

@@ -1,4 +1,5 @@
 // The NET_DVR_* calls: handles, state and the last error of each thread.
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "platform/device/device.h"
+#include "platform/device/log_mask.h"
 #include "platform/device/real_play.h"
 #include "platform/device/rtsp_source.h"
 #include "platform/device/rtsp_url.h"
@@ -83,6 +85,7 @@ BOOL NET_DVR_Init() {
   Layer& layer = TheLayer();
   std::lock_guard<std::mutex> lock(layer.mutex);
   if (!layer.initialised) {
+    device::InstallLogMask();
     avformat_network_init();
     device::ResetSettings();
     layer.initialised = true;
@@ -153,6 +156,11 @@ LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* 
     return FailHandle(NET_DVR_ERR_NOT_INITIALISED);
   }
   if (ip == nullptr || *ip == '\0' || port == 0 || deviceInfo == nullptr) {
+    return FailHandle(NET_DVR_ERR_PARAMETER);
+  }
+  // The RTSP client splits its user information at the first ':' after
+  // decoding it, so such a user name would reach the device cut short.
+  if (user != nullptr && std::strchr(user, ':') != nullptr) {
     return FailHandle(NET_DVR_ERR_PARAMETER);
   }
   Login login{ip, port, user != nullptr ? user : "", password != nullptr ? password : ""};

@@ -252,6 +252,9 @@ TEST_F(DeviceCameraTest, ReservedCharactersInUserAndPasswordLogIn) {
   EXPECT_GE(login, 0) << NET_DVR_GetLastError();
   EXPECT_LT(NET_DVR_Login_V30(kHost, port, kUser, "p:w@/%x", &info), 0);
   EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_PASSWORD);
+  // A ':' in the password is fine; in a user name it cannot be sent as it is.
+  EXPECT_LT(NET_DVR_Login_V30(kHost, port, "op:cam", kPassword, &info), 0);
+  EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_PARAMETER);
   EXPECT_TRUE(camera.Stop());
 }
 

@@ -37,10 +37,6 @@ GstRTSPMediaFactory* MakeFactory(const std::string& launch) {
   return factory;
 }
 
-GstRTSPFilterResult RemoveClient(GstRTSPServer*, GstRTSPClient*, gpointer) {
-  return GST_RTSP_FILTER_REMOVE;
-}
-
 }  // namespace
 
 CameraServer::CameraServer(const CameraOptions& options) : m_server(gst_rtsp_server_new()) {
@@ -68,16 +64,10 @@ CameraServer::CameraServer(const CameraOptions& options) : m_server(gst_rtsp_ser
 }
 
 CameraServer::~CameraServer() {
-  Shutdown();
-  g_object_unref(m_server);
-}
-
-void CameraServer::Shutdown() {
   if (m_sourceId != 0) {
     g_source_remove(m_sourceId);
-    m_sourceId = 0;
   }
-  g_list_free(gst_rtsp_server_client_filter(m_server, RemoveClient, nullptr));
+  g_object_unref(m_server);
 }
 
 int CameraServer::Start() {

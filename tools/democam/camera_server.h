@@ -17,9 +17,6 @@ class CameraServer {
   // Starts listening on the default main context; returns the bound port, or
   // -1 when the address or port cannot be used.
   int Start();
-  // Closes every client connection (clients see the end of their stream at
-  // once) and stops listening; the media pipelines are shut down with them.
-  void Shutdown();
 
  private:
   GstRTSPServer* m_server;
