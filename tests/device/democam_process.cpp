@@ -68,10 +68,23 @@ bool DemoCamProcess::Start(int port, const std::vector<std::string>& extraOption
   return m_port > 0;
 }
 
+void DemoCamProcess::Freeze() {
+  if (m_pid > 0) {
+    kill(m_pid, SIGSTOP);
+  }
+}
+
+void DemoCamProcess::Thaw() {
+  if (m_pid > 0) {
+    kill(m_pid, SIGCONT);
+  }
+}
+
 bool DemoCamProcess::Stop() {
   if (m_pid <= 0) {
     return true;
   }
+  kill(m_pid, SIGCONT);  // a frozen camera could not act on the SIGTERM
   kill(m_pid, SIGTERM);
   int status = 0;
   const pid_t done = waitpid(m_pid, &status, 0);

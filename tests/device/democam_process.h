@@ -20,6 +20,9 @@ class DemoCamProcess {
   bool Start(int port, const std::vector<std::string>& extraOptions = {});
   // SIGTERM and wait for the exit; true when it exited with status 0.
   bool Stop();
+  // SIGSTOP / SIGCONT: a camera that freezes with its connections open.
+  void Freeze();
+  void Thaw();
   int Port() const { return m_port; }
   bool Running() const { return m_pid > 0; }
 

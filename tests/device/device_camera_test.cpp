@@ -137,6 +137,22 @@ TEST_F(DeviceCameraTest, ServerThatAcceptsButNeverAnswersFailsWithinTheConnectTi
   EXPECT_LT(elapsed, static_cast<long>(kWaitMs) + 1500);  // generous: catches a hang only
 }
 
+TEST_F(DeviceCameraTest, EachAttemptGetsTheConnectTimeWhenNothingAnswers) {
+  constexpr DWORD kWaitMs = 400;
+  NET_DVR_SetConnectTime(kWaitMs, 3);
+  const LoopbackSocket mute(true);
+  NET_DVR_DEVICEINFO_V30 info{};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_LT(NET_DVR_Login_V30(kHost, mute.Port(), "admin", "60917", &info), 0);
+  EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_TIMEOUT);
+  EXPECT_GE(ElapsedMs(start), static_cast<long>(3 * kWaitMs) - 100);
+  // A refused password is an answer: no second attempt.
+  EXPECT_LT(NET_DVR_Login_V30(kHost, Port(), "admin", "wrong", &info), 0);
+  EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_PASSWORD);
+  EXPECT_FALSE(NET_DVR_SetConnectTime(0, 1));
+  EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_PARAMETER);
+}
+
 TEST_F(DeviceCameraTest, RealPlayDeliversOneHeaderThenH264InMpegTsWithSpsPpsAtKeyFrames) {
   const LONG login = Login();
   ASSERT_GE(login, 0);

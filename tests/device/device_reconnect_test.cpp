@@ -106,6 +106,24 @@ TEST_F(DeviceReconnectTest, CameraRestartBringsTheReconnectNoticeAndDataResumes)
   EXPECT_EQ(summary.keyFramesWithSpsPps, summary.keyFrames);
 }
 
+TEST_F(DeviceReconnectTest, FrozenCameraIsNoticedByTheReadDeadlineAndReconnects) {
+  NET_DVR_SetConnectTime(1000, 1);  // also the silence after which a stream counts as broken
+  NET_DVR_SetReconnect(200, TRUE);
+  const LONG play = StartPlay();
+  ASSERT_GE(play, 0);
+  ASSERT_TRUE(WaitFor([&] { return m_recorder.Count() >= 5; }, 20000));
+
+  m_camera.Freeze();  // its connection stays open but nothing arrives
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(m_notices.reconnects.load(), 0);
+  m_camera.Thaw();
+
+  ASSERT_TRUE(WaitFor([&] { return m_notices.reconnects.load() >= 1; }, 20000));
+  const int atNotice = m_notices.dataAtFirstReconnect.load();
+  EXPECT_TRUE(WaitFor([&] { return m_recorder.Count() >= atNotice + 5; }, 20000));
+  EXPECT_TRUE(NET_DVR_StopRealPlay(play));
+}
+
 TEST_F(DeviceReconnectTest, WithReconnectionOffTheReceiveThreadEndsCleanly) {
   NET_DVR_SetReconnect(200, FALSE);
   const LONG play = StartPlay();
