@@ -33,6 +33,21 @@ std::string PercentEncode(std::string_view text) {
   return out;
 }
 
+bool IsValidHost(std::string_view host) {
+  if (host.empty() || host.size() > 253) {  // the longest DNS name
+    return false;
+  }
+  for (const char ch : host) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                         c == '.' || c == '-' || c == ':';
+    if (!allowed) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool IsValidPathTemplate(std::string_view pathTemplate) {
   if (pathTemplate.size() > 255) {
     return false;

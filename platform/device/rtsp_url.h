@@ -12,6 +12,11 @@ inline constexpr std::string_view kDefaultPathTemplate = "/ch{ch}/{stream}";
 // and '%' in a user name or password cannot change the URL's meaning.
 std::string PercentEncode(std::string_view text);
 
+// A host is an IPv4 or IPv6 address or a host name: letters, digits, '.', '-'
+// and ':' only, so that it cannot carry user information, a port or a path
+// into the URL.
+bool IsValidHost(std::string_view host);
+
 // A template is usable when it is at most 255 bytes of printable ASCII without
 // spaces; an empty one means the default.
 bool IsValidPathTemplate(std::string_view pathTemplate);

@@ -155,7 +155,7 @@ LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* 
   if (!Initialised()) {
     return FailHandle(NET_DVR_ERR_NOT_INITIALISED);
   }
-  if (ip == nullptr || *ip == '\0' || port == 0 || deviceInfo == nullptr) {
+  if (ip == nullptr || !device::IsValidHost(ip) || port == 0 || deviceInfo == nullptr) {
     return FailHandle(NET_DVR_ERR_PARAMETER);
   }
   // The RTSP client splits its user information at the first ':' after

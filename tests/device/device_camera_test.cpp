@@ -100,6 +100,8 @@ TEST_F(DeviceCameraTest, LoginFailuresComeBackFastWithTheirOwnErrorNumbers) {
   EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_CONNECT);
   EXPECT_LT(ElapsedMs(start), static_cast<long>(kConnectWaitMs));
 
+  EXPECT_LT(NET_DVR_Login_V30("x@127.0.0.1", Port(), "admin", "60917", &info), 0);
+  EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_PARAMETER);
   EXPECT_LT(NET_DVR_Login_V30(nullptr, Port(), "admin", "60917", &info), 0);
   EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_PARAMETER);
   EXPECT_LT(NET_DVR_Login_V30(kHost, Port(), "admin", "60917", nullptr), 0);

@@ -25,6 +25,17 @@ TEST(RtspUrl, UrlCarriesEncodedCredentialsHostPortAndPath) {
   EXPECT_EQ(BuildRtspUrl("::1", 8000, "", "", "/ch1/main"), "rtsp://[::1]:8000/ch1/main");
 }
 
+TEST(RtspUrl, HostsThatWouldReshapeTheUrlAreRefused) {
+  EXPECT_TRUE(IsValidHost("127.0.0.1"));
+  EXPECT_TRUE(IsValidHost("cam-1.pool.local"));
+  EXPECT_TRUE(IsValidHost("fe80::1"));
+  EXPECT_FALSE(IsValidHost(""));
+  EXPECT_FALSE(IsValidHost("evil@10.0.0.1"));
+  EXPECT_FALSE(IsValidHost("10.0.0.1/ch9"));
+  EXPECT_FALSE(IsValidHost("10.0.0.1 "));
+  EXPECT_FALSE(IsValidHost("[::1]"));
+}
+
 TEST(RtspUrl, DefaultTemplateMapsStreamTypeToMainAndSub) {
   EXPECT_EQ(ExpandPath(kDefaultPathTemplate, 1, 0), "/ch1/main");
   EXPECT_EQ(ExpandPath(kDefaultPathTemplate, 12, 1), "/ch12/sub");
