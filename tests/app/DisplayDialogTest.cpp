@@ -1,0 +1,166 @@
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "display/DisPlayDlg.h"
+#include "platform/sys/thread.h"
+#include "platform/ui/keystate.h"
+#include "res/resource.h"
+#include "session/SessionDialog.h"
+#include "tests/app/AppFixture.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr int kKeyC = 0x43;
+
+// Stands for the main dialog: records the messages the watcher posts, and is
+// the session dialog the close button stops.
+class RecordingParent : public CDialog, public SessionDialog {
+ public:
+  RecordingParent() : CDialog(IDD_ABOUTBOX) {}
+  std::vector<UINT> messages;
+  std::vector<std::string> events;
+
+  LRESULT OnStop(WPARAM, LPARAM) { return Record(WM_STOP_SESSION); }
+  LRESULT OnSnapshot(WPARAM, LPARAM) { return Record(WM_TAKE_SNAPSHOT); }
+
+  SessionValues ReadSessionValues() override { return {}; }
+  void EnableStartButton(bool enable) override { events.push_back(enable ? "start:on" : "start:off"); }
+  void EnableCancelButton(bool enable) override {
+    events.push_back(enable ? "cancel:on" : "cancel:off");
+  }
+  void ShowMessage(const char*) override {}
+  HWND GetDisplayWindow() override { return nullptr; }
+  void ShowDisplayFullScreen() override {}
+
+ private:
+  LRESULT Record(UINT message) {
+    messages.push_back(message);
+    return 1;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(RecordingParent, CDialog)
+  ON_MESSAGE(WM_STOP_SESSION, OnStop)
+  ON_MESSAGE(WM_TAKE_SNAPSHOT, OnSnapshot)
+END_MESSAGE_MAP()
+
+// A keyboard the test plays: each watcher poll asks for Escape first, so the
+// Escape queries count the polls; keys are down during the polls chosen.
+class PlayedKeys {
+ public:
+  void Press(int key, int fromPoll, int polls) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_presses.push_back({key, fromPoll, fromPoll + polls});
+  }
+  bool Down(int key) {
+    if (key == VK_ESCAPE) {
+      ++m_polls;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const Press_& press : m_presses) {
+      if (press.key == key && m_polls >= press.from && m_polls < press.until) {
+        return true;
+      }
+    }
+    return false;
+  }
+  int Polls() const { return m_polls; }
+
+ private:
+  struct Press_ {
+    int key;
+    int from;
+    int until;
+  };
+  std::atomic<int> m_polls{0};
+  std::mutex m_mutex;
+  std::vector<Press_> m_presses;
+};
+
+class DisplayDialog : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    ASSERT_NE(g_workLog.OpenFile(m_dir.Path().c_str()), nullptr);
+    ui::SetKeyStateSource([this](int key) { return m_keys.Down(key); });
+    m_threadsBefore = sys::RunningThreadCount();
+    ASSERT_TRUE(m_parent.Create(IDD_ABOUTBOX));
+    m_display = new CDisPlayDlg;
+    ASSERT_TRUE(m_display->Create(IDD_DISPLAY_DIALOG, &m_parent));
+  }
+  void TearDown() override {
+    m_parent.DestroyWindow();
+    ui::SetKeyStateSource(nullptr);
+    AppFixture::TearDown();
+  }
+
+  PlayedKeys m_keys;
+  RecordingParent m_parent;
+  CDisPlayDlg* m_display = nullptr;  // frees itself with its owner
+  int m_threadsBefore = 0;
+};
+
+TEST_F(DisplayDialog, FullScreenCoversThePrimaryScreen) {
+  m_display->MoveWindow(10, 20, 30, 40);
+  m_display->ShowFullScreen();
+  EXPECT_TRUE(m_display->IsWindowVisible());
+  const QRect place = ui::WidgetOf(m_display->m_hWnd)->geometry();
+  EXPECT_EQ(place, QRect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+  // The round buttons stay hidden whatever the dialog does.
+  EXPECT_FALSE(m_display->GetDlgItem(IDC_BTN_CAPTURE)->IsWindowVisible());
+  EXPECT_FALSE(m_display->GetDlgItem(IDC_BTN_CLOSE)->IsWindowVisible());
+}
+
+TEST_F(DisplayDialog, EscapeAndCInOnePollPostStopFirstThenSnapshotAndHide) {
+  m_display->ShowFullScreen();
+  const int from = m_keys.Polls() + 2;
+  m_keys.Press(VK_ESCAPE, from, 1);
+  m_keys.Press(kKeyC, from, 1);
+  ASSERT_TRUE(ProcessUntil([&] { return m_parent.messages.size() >= 2; }));
+  EXPECT_THAT(m_parent.messages, ElementsAre(WM_STOP_SESSION, WM_TAKE_SNAPSHOT));
+  EXPECT_TRUE(ProcessUntil([&] { return !m_display->IsWindowVisible(); }));
+}
+
+TEST_F(DisplayDialog, HeldKeysRepeatOnEveryPoll) {
+  const int from = m_keys.Polls() + 2;
+  m_keys.Press(kKeyC, from, 3);
+  ASSERT_TRUE(ProcessUntil([&] { return m_keys.Polls() > from + 5; }));
+  ProcessUntil([&] { return m_parent.messages.size() >= 3; });
+  EXPECT_THAT(m_parent.messages, ElementsAre(WM_TAKE_SNAPSHOT, WM_TAKE_SNAPSHOT, WM_TAKE_SNAPSHOT));
+}
+
+TEST_F(DisplayDialog, CloseButtonStopsTheSessionOfTheMainDialogAndHides) {
+  m_display->ShowFullScreen();
+  EXPECT_TRUE(m_display->OnCommand(IDC_BTN_CLOSE, BN_CLICKED));
+  EXPECT_FALSE(m_display->IsWindowVisible());
+  EXPECT_THAT(m_parent.events, ElementsAre("start:on", "cancel:off"));
+  EXPECT_EQ(LogMessages().back(), "logout suc\n");
+}
+
+TEST_F(DisplayDialog, TeardownEndsTheWatcherAndNothingIsLoggedAfter) {
+  ASSERT_TRUE(ProcessUntil([&] { return m_keys.Polls() > 0; }));
+  EXPECT_EQ(sys::RunningThreadCount(), m_threadsBefore + 1);
+  m_parent.DestroyWindow();
+  EXPECT_EQ(sys::RunningThreadCount(), m_threadsBefore);
+  const int polls = m_keys.Polls();
+  const std::string log = testutil::ReadFile(m_dir.Path() + "/log/Tarnview.txt");
+  EXPECT_NE(log.find("  enter CheckESCThread\n "), std::string::npos);
+  const std::string exitLine = "  exit CheckESCThread\n ";
+  ASSERT_GE(log.size(), exitLine.size());
+  EXPECT_EQ(log.substr(log.size() - exitLine.size()), exitLine);
+  // A while for anything late to show: nothing polls or logs any more.
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 200) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  EXPECT_EQ(m_keys.Polls(), polls);
+  EXPECT_EQ(testutil::ReadFile(m_dir.Path() + "/log/Tarnview.txt"), log);
+}
+
+}  // namespace
