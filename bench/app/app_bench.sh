@@ -103,8 +103,8 @@ for run in $(seq "$runs"); do
   fi
   # The start button has the focus; Space clicks it on release.
   xdotool windowfocus --sync "$main"
-  first_ms="$("$first_picture" space 20000)" || fail "no picture after the start"
-  echo "first picture: $first_ms ms after the click"
+  read -r shown_ms first_ms < <("$first_picture" space 20000) || fail "no picture after the start"
+  echo "first picture: $first_ms ms after the click (display shown after $shown_ms ms)"
   first_ms_all+=("$first_ms")
   if [ "$run" -eq "$runs" ]; then
     sleep "$settle_s"

@@ -1,7 +1,8 @@
 // first_picture: presses a key through XTest (down, 50 ms, up) and then watches
-// the screen until the demo camera's colour bars fill it. Prints the
-// milliseconds from the key release (when a focused button clicks) to the
-// first screen that shows the picture.
+// the screen until the demo camera's colour bars fill it. Prints two numbers of
+// milliseconds from the key release (when a focused button clicks): to the
+// first screen covered by a window (the display shown, still without picture;
+// -1 if never seen apart) and to the first screen that shows the picture.
 // Usage: first_picture KEY TIMEOUT_MS
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -26,17 +27,31 @@ constexpr double kRowAt = 0.85;
 // dialog's grey and black spread 0, six of the seven bars spread about 190.
 constexpr int kColouredSpread = 96;
 constexpr double kPictureShare = 0.6;  // share of coloured pixels that means "picture"
+// The empty screen around the centred main dialog is black; a channel above
+// this level (0..255) on nearly the whole row means a full-screen window.
+constexpr int kBlackLevel = 16;
+constexpr double kCoveredShare = 0.95;
 
-double ColouredShare(XImage* row, int width) {
-  int coloured = 0;
+struct RowLook {
+  double coloured;  // share of strongly coloured pixels
+  double lit;       // share of pixels that are not black
+};
+
+RowLook Look(XImage* row, int width) {
+  int coloured = 0, lit = 0;
   for (int x = 0; x < width; ++x) {
     const unsigned long pixel = XGetPixel(row, x, 0);
     const int r = static_cast<int>((pixel >> 16) & 0xFF);
     const int g = static_cast<int>((pixel >> 8) & 0xFF);
     const int b = static_cast<int>(pixel & 0xFF);
     if (std::max({r, g, b}) - std::min({r, g, b}) >= kColouredSpread) ++coloured;
+    if (std::max({r, g, b}) > kBlackLevel) ++lit;
   }
-  return static_cast<double>(coloured) / width;
+  return {static_cast<double>(coloured) / width, static_cast<double>(lit) / width};
+}
+
+long long MsSince(Clock::time_point from, Clock::time_point to) {
+  return static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
 }
 
 }  // namespace
@@ -64,17 +79,18 @@ int main(int argc, char** argv) {
   XSync(display, False);
   const Clock::time_point released = Clock::now();
 
+  long long coveredMs = -1;
   while (Clock::now() - released < timeout) {
     XImage* row = XGetImage(display, root, 0, rowY, static_cast<unsigned>(width), 1, AllPlanes, ZPixmap);
     const Clock::time_point seen = Clock::now();
-    const double share = row != nullptr ? ColouredShare(row, width) : 0.0;
+    const RowLook look = row != nullptr ? Look(row, width) : RowLook{0.0, 0.0};
     if (row != nullptr) XDestroyImage(row);
-    if (share >= kPictureShare) {
-      std::printf("%lld\n", static_cast<long long>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(seen - released).count()));
+    if (look.coloured >= kPictureShare) {
+      std::printf("%lld %lld\n", coveredMs, MsSince(released, seen));
       XCloseDisplay(display);
       return 0;
     }
+    if (coveredMs < 0 && look.lit >= kCoveredShare) coveredMs = MsSince(released, seen);
     std::this_thread::sleep_for(kPollGap);
   }
   std::fprintf(stderr, "first_picture: no picture within %s ms\n", argv[2]);
