@@ -40,7 +40,8 @@ void CountData(LONG, DWORD, BYTE* data, DWORD size, void* user) {
   counts->calls.fetch_add(1);
   counts->bytes.fetch_add(size);
   long largest = counts->largest.load();
-  while (static_cast<long>(size) > largest && !counts->largest.compare_exchange_weak(largest, size)) {
+  while (static_cast<long>(size) > largest &&
+         !counts->largest.compare_exchange_weak(largest, size)) {
   }
   for (DWORD at = 0; at + 188 <= size; at += 188) {
     const BYTE* p = data + at;
@@ -120,9 +121,7 @@ void ReceiveCpu(benchmark::State& state, const char* size, const std::string& la
 }
 
 void BM_ReceiveCpu720p(benchmark::State& state) { ReceiveCpu(state, "1280x720", "720p"); }
-void BM_ReceiveCpu1080p(benchmark::State& state) {
-  ReceiveCpu(state, "1920x1080", "1080p");
-}
+void BM_ReceiveCpu1080p(benchmark::State& state) { ReceiveCpu(state, "1920x1080", "1080p"); }
 
 void BM_Login(benchmark::State& state) {
   DemoCamProcess camera;

@@ -15,8 +15,8 @@
 namespace device {
 
 struct PlayTarget {
-  LONG handle;   // real-play handle given to the callbacks
-  LONG userId;   // login handle given to the exception callback
+  LONG handle;  // real-play handle given to the callbacks
+  LONG userId;  // login handle given to the exception callback
   std::string url;
   bool udp;
   REALDATACALLBACK callback;
@@ -45,12 +45,12 @@ class RealPlay {
  private:
   static DWORD ThreadMain(void* self);
   void Run();
-  bool WaitForStop(int ms);      // true when stopped during the wait
+  bool WaitForStop(int ms);  // true when stopped during the wait
   void OnTsData(DWORD type, BYTE* data, DWORD size);
 
   PlayTarget m_target;
   std::atomic<bool> m_stop{false};
-  std::mutex m_waitMutex;               // with m_wake: interruptible reconnect wait
+  std::mutex m_waitMutex;  // with m_wake: interruptible reconnect wait
   std::condition_variable m_wake;
   RtspSource m_source;
   TsRemuxer m_remuxer;

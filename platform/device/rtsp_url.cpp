@@ -9,7 +9,8 @@ bool IsUnreserved(unsigned char c) {
 }
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
   }
 }
@@ -39,8 +40,8 @@ bool IsValidHost(std::string_view host) {
   }
   for (const char ch : host) {
     const auto c = static_cast<unsigned char>(ch);
-    const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                         c == '.' || c == '-' || c == ':';
+    const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                         (c >= '0' && c <= '9') || c == '.' || c == '-' || c == ':';
     if (!allowed) {
       return false;
     }

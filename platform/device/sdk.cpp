@@ -67,8 +67,9 @@ bool Initialised() {
 }
 
 std::string UrlFor(const Login& login, int channel, int streamType) {
-  return device::BuildRtspUrl(login.host, login.port, login.user, login.password,
-                              device::ExpandPath(device::CurrentPathTemplate(), channel, streamType));
+  return device::BuildRtspUrl(
+      login.host, login.port, login.user, login.password,
+      device::ExpandPath(device::CurrentPathTemplate(), channel, streamType));
 }
 
 // Stops plays outside the layer's lock: a stop waits for a callback in
@@ -169,8 +170,7 @@ LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* 
   // stream can be described and set up; it is never asked to play.
   const device::ConnectTime connect = device::CurrentConnectTime();
   device::RtspSource probe(nullptr);
-  const DWORD error =
-      probe.Open({UrlFor(login, 1, 0), false, connect.waitMs, connect.tries}, true);
+  const DWORD error = probe.Open({UrlFor(login, 1, 0), false, connect.waitMs, connect.tries}, true);
   probe.Close();
   if (error != NET_DVR_NOERROR) {
     return FailHandle(error);
@@ -246,13 +246,13 @@ LONG NET_DVR_RealPlay_V40(LONG userId, NET_DVR_PREVIEWINFO* request, REALDATACAL
     if (login == layer.logins.end()) {
       return FailHandle(NET_DVR_ERR_NO_SUCH_HANDLE);
     }
-    target = device::PlayTarget{layer.nextPlay++,
-                                userId,
-                                UrlFor(login->second, request->lChannel,
-                                       static_cast<int>(request->dwStreamType)),
-                                request->dwLinkMode == 1,
-                                callback,
-                                user};
+    target = device::PlayTarget{
+        layer.nextPlay++,
+        userId,
+        UrlFor(login->second, request->lChannel, static_cast<int>(request->dwStreamType)),
+        request->dwLinkMode == 1,
+        callback,
+        user};
   }
   const LONG handle = target.handle;
   auto play = std::make_unique<device::RealPlay>(std::move(target));

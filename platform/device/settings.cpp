@@ -92,7 +92,8 @@ std::string CurrentPathTemplate() {
 void SetPathTemplate(std::string pathTemplate) {
   Settings& s = TheSettings();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.pathTemplate = pathTemplate.empty() ? std::string(kDefaultPathTemplate) : std::move(pathTemplate);
+  s.pathTemplate =
+      pathTemplate.empty() ? std::string(kDefaultPathTemplate) : std::move(pathTemplate);
 }
 
 }  // namespace device

@@ -71,7 +71,8 @@ int TsRemuxer::OpenMuxer(const AVCodecParameters* parameters) {
   if (buffer == nullptr) {
     return AVERROR(ENOMEM);
   }
-  m_io = avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &TsRemuxer::WriteOut, nullptr);
+  m_io =
+      avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &TsRemuxer::WriteOut, nullptr);
   if (m_io == nullptr) {
     av_free(buffer);
     return AVERROR(ENOMEM);

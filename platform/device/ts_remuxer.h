@@ -48,7 +48,7 @@ class TsRemuxer {
   AVIOContext* m_io = nullptr;
   AVBSFContext* m_filter = nullptr;  // dump_extra: SPS/PPS in front of every key frame
   AVPacket* m_filtered = nullptr;
-  int m_timeBaseNum = 1;             // input time base of the current connection
+  int m_timeBaseNum = 1;  // input time base of the current connection
   int m_timeBaseDen = 90000;
   bool m_waitingForKeyFrame = true;
   bool m_headerDelivered = false;

@@ -50,18 +50,54 @@ class DeviceReconnectTest : public ::testing::Test {
     NET_DVR_Cleanup();
     EXPECT_EQ(sys::RunningThreadCount(), 0);
   }
-  LONG StartPlay() {
+  LONG StartPlay(DWORD linkMode = 0) {
     NET_DVR_DEVICEINFO_V30 info{};
-    m_login = NET_DVR_Login_V30("127.0.0.1", static_cast<WORD>(m_camera.Port()), "admin", "60917",
-                                &info);
+    m_login =
+        NET_DVR_Login_V30("127.0.0.1", static_cast<WORD>(m_camera.Port()), "admin", "60917", &info);
     if (m_login < 0) {
       return -1;
     }
     NET_DVR_PREVIEWINFO request{};
     request.lChannel = 1;
     request.dwStreamType = 0;
-    request.dwLinkMode = 0;
+    request.dwLinkMode = linkMode;
     return NET_DVR_RealPlay_V40(m_login, &request, &StreamRecorder::Callback, &m_recorder);
+  }
+
+  void RestartCameraMidStream(DWORD linkMode) {
+    NET_DVR_SetReconnect(200, TRUE);
+    const LONG play = StartPlay(linkMode);
+    ASSERT_GE(play, 0);
+    ASSERT_TRUE(WaitFor([&] { return m_recorder.Count() >= 5; }, 20000));
+
+    const int port = m_camera.Port();
+    ASSERT_TRUE(m_camera.Stop());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a few failed attempts
+    EXPECT_EQ(m_notices.reconnects.load(), 0);
+    ASSERT_TRUE(m_camera.Start(port, {"--size", "320x180"}));
+
+    ASSERT_TRUE(WaitFor([&] { return m_notices.reconnects.load() >= 1; }, 20000));
+    EXPECT_EQ(m_notices.userId.load(), m_login);
+    EXPECT_EQ(m_notices.handle.load(), play);
+    const int atNotice = m_notices.dataAtFirstReconnect.load();
+    ASSERT_TRUE(WaitFor([&] { return m_recorder.Count() >= atNotice + 5; }, 20000));
+    EXPECT_TRUE(NET_DVR_StopRealPlay(play));
+
+    EXPECT_EQ(m_notices.reconnects.load(), 1);
+    EXPECT_EQ(m_notices.others.load(), 0);
+    // One header for the whole play; the stream goes on under it and still
+    // demuxes as one H.264 stream with key frames from both connections.
+    const std::vector<Piece> pieces = m_recorder.Pieces();
+    int headers = 0;
+    for (const Piece& piece : pieces) {
+      headers += piece.type == NET_DVR_SYSHEAD ? 1 : 0;
+      EXPECT_TRUE(piece.wholePackets);
+    }
+    EXPECT_EQ(headers, 1);
+    const TsSummary summary = DemuxTs(m_recorder.Bytes());
+    EXPECT_TRUE(summary.h264);
+    EXPECT_GE(summary.keyFrames, 2);
+    EXPECT_EQ(summary.keyFramesWithSpsPps, summary.keyFrames);
   }
 
   DemoCamProcess m_camera;
@@ -71,39 +107,11 @@ class DeviceReconnectTest : public ::testing::Test {
 };
 
 TEST_F(DeviceReconnectTest, CameraRestartBringsTheReconnectNoticeAndDataResumes) {
-  NET_DVR_SetReconnect(200, TRUE);
-  const LONG play = StartPlay();
-  ASSERT_GE(play, 0);
-  ASSERT_TRUE(WaitFor([&] { return m_recorder.Count() >= 5; }, 20000));
+  RestartCameraMidStream(0);
+}
 
-  const int port = m_camera.Port();
-  ASSERT_TRUE(m_camera.Stop());
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a few failed attempts
-  EXPECT_EQ(m_notices.reconnects.load(), 0);
-  ASSERT_TRUE(m_camera.Start(port, {"--size", "320x180"}));
-
-  ASSERT_TRUE(WaitFor([&] { return m_notices.reconnects.load() >= 1; }, 20000));
-  EXPECT_EQ(m_notices.userId.load(), m_login);
-  EXPECT_EQ(m_notices.handle.load(), play);
-  const int atNotice = m_notices.dataAtFirstReconnect.load();
-  ASSERT_TRUE(WaitFor([&] { return m_recorder.Count() >= atNotice + 5; }, 20000));
-  EXPECT_TRUE(NET_DVR_StopRealPlay(play));
-
-  EXPECT_EQ(m_notices.reconnects.load(), 1);
-  EXPECT_EQ(m_notices.others.load(), 0);
-  // One header for the whole play; the stream goes on under it and still
-  // demuxes as one H.264 stream with key frames from both connections.
-  const std::vector<Piece> pieces = m_recorder.Pieces();
-  int headers = 0;
-  for (const Piece& piece : pieces) {
-    headers += piece.type == NET_DVR_SYSHEAD ? 1 : 0;
-    EXPECT_TRUE(piece.wholePackets);
-  }
-  EXPECT_EQ(headers, 1);
-  const TsSummary summary = DemuxTs(m_recorder.Bytes());
-  EXPECT_TRUE(summary.h264);
-  EXPECT_GE(summary.keyFrames, 2);
-  EXPECT_EQ(summary.keyFramesWithSpsPps, summary.keyFrames);
+TEST_F(DeviceReconnectTest, CameraRestartOverUdpBringsTheNoticeAndDataResumes) {
+  RestartCameraMidStream(1);
 }
 
 TEST_F(DeviceReconnectTest, FrozenCameraIsNoticedByTheReadDeadlineAndReconnects) {

@@ -87,14 +87,15 @@ TsSummary DemuxTs(const std::string& bytes) {
   MemoryReader reader{&bytes, 0};
   constexpr int kBufferBytes = 4096;
   auto* buffer = static_cast<uint8_t*>(av_malloc(kBufferBytes));
-  AVIOContext* io = avio_alloc_context(buffer, kBufferBytes, 0, &reader, ReadMemory, nullptr, nullptr);
+  AVIOContext* io =
+      avio_alloc_context(buffer, kBufferBytes, 0, &reader, ReadMemory, nullptr, nullptr);
   AVFormatContext* input = avformat_alloc_context();
   input->pb = io;
   input->flags |= AVFMT_FLAG_CUSTOM_IO;
   if (avformat_open_input(&input, nullptr, av_find_input_format("mpegts"), nullptr) == 0) {
     summary.opened = true;
-    summary.h264 = input->nb_streams == 1 &&
-                   input->streams[0]->codecpar->codec_id == AV_CODEC_ID_H264;
+    summary.h264 =
+        input->nb_streams == 1 && input->streams[0]->codecpar->codec_id == AV_CODEC_ID_H264;
     AVPacket* packet = av_packet_alloc();
     while (av_read_frame(input, packet) >= 0) {
       ++summary.frames;

@@ -42,8 +42,8 @@ class StreamRecorder {
 };
 
 struct TsSummary {
-  bool opened = false;       // libavformat took it as MPEG-TS
-  bool h264 = false;         // its one video stream is H.264
+  bool opened = false;  // libavformat took it as MPEG-TS
+  bool h264 = false;    // its one video stream is H.264
   int frames = 0;
   int keyFrames = 0;
   int keyFramesWithSpsPps = 0;

@@ -17,12 +17,15 @@ constexpr const char* kRole = "viewer";
 std::string LaunchLine(int width, int height, int fps, int bitrateKbps) {
   const int fontPoints = height / 9;  // clock text about a fifth of the picture height
   return "( videotestsrc is-live=true pattern=smpte75 horizontal-speed=4"
-         " ! video/x-raw,format=I420,width=" + std::to_string(width) +
-         ",height=" + std::to_string(height) + ",framerate=" + std::to_string(fps) + "/1" +
+         " ! video/x-raw,format=I420,width=" +
+         std::to_string(width) + ",height=" + std::to_string(height) +
+         ",framerate=" + std::to_string(fps) + "/1" +
          " ! textoverlay name=clock font-desc=\"DejaVu Sans Mono Bold " +
-         std::to_string(fontPoints) + "\" halignment=center valignment=center shaded-background=true" +
+         std::to_string(fontPoints) +
+         "\" halignment=center valignment=center shaded-background=true" +
          " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=50 bitrate=" +
-         std::to_string(bitrateKbps) + " ! h264parse ! rtph264pay config-interval=0 pt=96 name=pay0 )";
+         std::to_string(bitrateKbps) +
+         " ! h264parse ! rtph264pay config-interval=0 pt=96 name=pay0 )";
 }
 
 GstRTSPMediaFactory* MakeFactory(const std::string& launch) {
@@ -30,9 +33,9 @@ GstRTSPMediaFactory* MakeFactory(const std::string& launch) {
   gst_rtsp_media_factory_set_launch(factory, launch.c_str());
   // One pipeline per mount for all clients, as a camera has one encoder per stream.
   gst_rtsp_media_factory_set_shared(factory, TRUE);
-  gst_rtsp_media_factory_add_role(factory, kRole, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN,
-                                  TRUE, GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE,
-                                  nullptr);
+  gst_rtsp_media_factory_add_role(factory, kRole, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS,
+                                  G_TYPE_BOOLEAN, TRUE, GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT,
+                                  G_TYPE_BOOLEAN, TRUE, nullptr);
   AttachClockOverlay(factory);
   return factory;
 }
@@ -47,10 +50,9 @@ CameraServer::CameraServer(const CameraOptions& options) : m_server(gst_rtsp_ser
   gst_rtsp_mount_points_add_factory(
       mounts, "/ch1/main",
       MakeFactory(LaunchLine(options.width, options.height, options.fps, options.bitrateKbps)));
-  gst_rtsp_mount_points_add_factory(
-      mounts, "/ch1/sub",
-      MakeFactory(LaunchLine(options.width / 2, options.height / 2, options.fps,
-                             options.bitrateKbps / 4)));
+  gst_rtsp_mount_points_add_factory(mounts, "/ch1/sub",
+                                    MakeFactory(LaunchLine(options.width / 2, options.height / 2,
+                                                           options.fps, options.bitrateKbps / 4)));
   g_object_unref(mounts);
 
   GstRTSPAuth* auth = gst_rtsp_auth_new();

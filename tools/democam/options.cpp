@@ -43,7 +43,8 @@ std::string Usage() {
          "A demo network camera: an RTSP server on loopback whose picture is moving colour bars\n"
          "with a large wall clock (local time, milliseconds). Two streams of H.264 video:\n"
          "  rtsp://ADDRESS:PORT/ch1/main   the main stream, at --size\n"
-         "  rtsp://ADDRESS:PORT/ch1/sub    the sub stream, half the size, a quarter of the bitrate\n"
+         "  rtsp://ADDRESS:PORT/ch1/sub    the sub stream, half the size, a quarter of the "
+         "bitrate\n"
          "Clients authenticate with HTTP digest authentication.\n"
          "\n"
          "Options:\n"
@@ -97,8 +98,8 @@ ParseResult ParseOptions(int argc, char** argv) {
       return result;
     }
     if (!valid) {
-      result.message =
-          "democam: bad value for " + std::string(name) + ": " + std::string(value) + " (see --help)";
+      result.message = "democam: bad value for " + std::string(name) + ": " + std::string(value) +
+                       " (see --help)";
       return result;
     }
   }
