@@ -10,7 +10,7 @@
 
 INTERLOCKED_LONG g_bTread{0};
 LONG g_nDelayMs = 0;
-LONG g_lPlayPort = -1;
+std::atomic<LONG> g_lPlayPort{-1};
 
 namespace {
 

@@ -3,6 +3,8 @@
 // g_nDelayMs old (at most about 40 s), so the picture runs that much behind.
 #pragma once
 
+#include <atomic>
+
 #include "platform/sys/lock.h"
 #include "platform/sys/types.h"
 #include "session/StreamRecord.h"
@@ -23,8 +25,9 @@ constexpr DWORD kDecWaitStepMs = 10;
 extern INTERLOCKED_LONG g_bTread;
 // Session delay in ms (delay in seconds times 1000); set before the thread starts.
 extern LONG g_nDelayMs;
-// The player port fed; -1 while none is held.
-extern LONG g_lPlayPort;
+// The player port fed; -1 while none is held. Set by the intake on the
+// device's thread, read by this thread and by snapshots on the GUI thread.
+extern std::atomic<LONG> g_lPlayPort;
 
 // Thread routine (param unused). Runs until a turn ends with g_bTread cleared;
 // returns 1.

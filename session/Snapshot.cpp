@@ -70,21 +70,22 @@ void TakeSnapshot() {
 }
 
 void WriteJpegSnapshot(const char* path) {
-  // 1.
-  if (g_lPlayPort == -1) {
+  // 1. One read of the port: the intake may change it meanwhile.
+  const LONG port = g_lPlayPort;
+  if (port == -1) {
     return;
   }
   // 2.
   LONG width = 0;
   LONG height = 0;
-  const BOOL sized = PlayM4_GetPictureSize(g_lPlayPort, &width, &height);
+  const BOOL sized = PlayM4_GetPictureSize(port, &width, &height);
   // 3.
   if (sized && (width != g_nPicWidth || height != g_nPicHeight)) {
     MakeJpegBuffer(width, height);
   }
   // 4.
   DWORD jpegSize = 0;
-  const BOOL got = PlayM4_GetJPEG(g_lPlayPort, g_pJpegBuf, static_cast<DWORD>(g_nJpegBufSize),
+  const BOOL got = PlayM4_GetJPEG(port, g_pJpegBuf, static_cast<DWORD>(g_nJpegBufSize),
                                   &jpegSize);
   // 5.
   if (!got || jpegSize > static_cast<DWORD>(g_nJpegBufSize)) {
