@@ -283,7 +283,7 @@ TEST_F(LiveSessionTest, StopEndsEveryThreadFreesThePortAndLogsInOrder) {
   StopSession(m_dialog);
   EXPECT_EQ(sys::RunningThreadCount(), 0);
   EXPECT_EQ(g_hDecThread.load(), nullptr);
-  EXPECT_EQ(g_lPlayPort, -1);
+  EXPECT_EQ(g_lPlayPort.load(), -1);
   EXPECT_TRUE(WaitFor([&] { return integration::ProcessThreadCount() == threadsBefore; },
                       kThreadsGoneBoundMs))
       << integration::ProcessThreadCount() << " threads, " << threadsBefore << " before";
@@ -349,7 +349,7 @@ TEST_F(LiveSessionTest, TwentyStartStopCyclesLeaveNoThreadPortOrDescriptorBehind
     StopSession(m_dialog);
     ASSERT_EQ(sys::RunningThreadCount(), 0);
     ASSERT_EQ(g_hDecThread.load(), nullptr);
-    ASSERT_EQ(g_lPlayPort, -1);
+    ASSERT_EQ(g_lPlayPort.load(), -1);
   }
   EXPECT_TRUE(WaitFor([&] { return integration::ProcessThreadCount() == threadsBefore; },
                       kThreadsGoneBoundMs))
