@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -34,6 +35,8 @@ bool DemoCamProcess::Start(int port, const std::vector<std::string>& extraOption
     return false;
   }
   if (pid == 0) {
+    // A test that crashes must not leave its camera running.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     dup2(pipeFds[1], STDOUT_FILENO);
     execv(argv[0], argv.data());
     _exit(127);
