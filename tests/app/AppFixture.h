@@ -21,6 +21,7 @@
 #include "tests/doubles/FakeDevice.h"
 #include "tests/doubles/FakePlayer.h"
 #include "tests/worklog/TempDir.h"
+#include "tests/worklog/LogReader.h"
 #include "worklog/WorkLog.h"
 
 class AppFixture : public ::testing::Test {
@@ -61,16 +62,7 @@ class AppFixture : public ::testing::Test {
     std::ofstream(m_dir.Path() + "/config.ini") << text;
   }
 
-  // The work log's messages without their stamps.
-  std::vector<std::string> LogMessages() const {
-    std::ifstream file(m_dir.Path() + "/log/Tarnview.txt");
-    std::vector<std::string> messages;
-    for (std::string line; std::getline(file, line);) {
-      const size_t gap = line.find("  ");
-      messages.push_back(gap == std::string::npos ? line + "\n" : line.substr(gap + 2) + "\n");
-    }
-    return messages;
-  }
+  std::vector<std::string> LogMessages() const { return testutil::LogMessages(m_dir.Path()); }
 
   testutil::TempDir m_dir;
   std::string m_oldCwd;

@@ -16,6 +16,7 @@
 #include "session/DecThread.h"
 #include "session/StreamRing.h"
 #include "tests/doubles/FakePlayer.h"
+#include "tests/worklog/LogReader.h"
 #include "worklog/WorkLog.h"
 
 inline constexpr const char* kStartLine = "start  DecThread\n";
@@ -70,16 +71,7 @@ class DecThreadFixture : public ::testing::Test {
     m_thread = nullptr;
   }
 
-  // The messages of the work log (stamps cut off), each with its "\n".
-  std::vector<std::string> LogMessages() const {
-    std::ifstream file(m_dir + "/log/Tarnview.txt");
-    std::vector<std::string> messages;
-    for (std::string line; std::getline(file, line);) {
-      const size_t gap = line.find("  ");
-      messages.push_back(gap == std::string::npos ? line + "\n" : line.substr(gap + 2) + "\n");
-    }
-    return messages;
-  }
+  std::vector<std::string> LogMessages() const { return testutil::LogMessages(m_dir); }
 
   std::string m_dir;
   StreamRing* m_ring = nullptr;

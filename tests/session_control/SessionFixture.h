@@ -22,6 +22,7 @@
 #include "tests/doubles/FakeDevice.h"
 #include "tests/doubles/FakePlayer.h"
 #include "tests/worklog/TempDir.h"
+#include "tests/worklog/LogReader.h"
 #include "worklog/WorkLog.h"
 
 class RecordingDialog : public SessionDialog {
@@ -84,16 +85,7 @@ class SessionFixture : public ::testing::Test {
     return values;
   }
 
-  // The work log's messages without their stamps, each with its "\n".
-  std::vector<std::string> LogMessages() const {
-    std::ifstream file(m_dir.Path() + "/log/Tarnview.txt");
-    std::vector<std::string> messages;
-    for (std::string line; std::getline(file, line);) {
-      const size_t gap = line.find("  ");
-      messages.push_back(gap == std::string::npos ? line + "\n" : line.substr(gap + 2) + "\n");
-    }
-    return messages;
-  }
+  std::vector<std::string> LogMessages() const { return testutil::LogMessages(m_dir.Path()); }
 
   std::string LogText() const { return testutil::ReadFile(m_dir.Path() + "/log/Tarnview.txt"); }
 
