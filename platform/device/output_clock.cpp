@@ -3,16 +3,30 @@
 #include <algorithm>
 
 namespace device {
+namespace {
+
+// |to - from| > limit, for any two values (their distance may not fit in int64_t).
+bool FartherThan(int64_t from, int64_t to, int64_t limit) {
+  const uint64_t distance = to >= from ? static_cast<uint64_t>(to) - static_cast<uint64_t>(from)
+                                       : static_cast<uint64_t>(from) - static_cast<uint64_t>(to);
+  return distance > static_cast<uint64_t>(limit);
+}
+
+}  // namespace
 
 int64_t OutputClock::Next(bool hasPts, int64_t inputPts90k) {
   const int64_t continued = m_started ? m_last + kNominalStep : kFirstStamp;
   int64_t stamp = continued;
   if (hasPts) {
+    if (m_haveOrigin && FartherThan(m_lastIn, inputPts90k, kMaxJump)) {
+      m_haveOrigin = false;
+    }
     if (!m_haveOrigin) {
       m_haveOrigin = true;
       m_originIn = inputPts90k;
       m_originOut = continued;
     }
+    m_lastIn = inputPts90k;
     stamp = m_originOut + (inputPts90k - m_originIn);
   }
   if (m_started) {

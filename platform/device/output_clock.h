@@ -14,6 +14,11 @@ class OutputClock {
   static constexpr int64_t kFirstStamp = 90000;
   // Step where the input gives no time: one frame at 25 frames/s.
   static constexpr int64_t kNominalStep = 3600;
+  // A jump of the input pts further than this between two packets (a camera
+  // that reset its clock, or sent garbage) takes a new origin, as a new
+  // connection does: the stamps go on one nominal step later instead of
+  // leaping, and their arithmetic stays far from overflow.
+  static constexpr int64_t kMaxJump = 60 * 90000;  // one minute
 
   // A new connection: its time stamps start from a new origin, continued one
   // nominal step after the last stamp given out.
@@ -28,6 +33,7 @@ class OutputClock {
   int64_t m_last = 0;         // last stamp given out
   bool m_haveOrigin = false;  // this connection's origin taken
   int64_t m_originIn = 0;     // input pts at the origin
+  int64_t m_lastIn = 0;       // input pts of the last packet that had one, once m_haveOrigin
   int64_t m_originOut = 0;    // stamp given at the origin
 };
 

@@ -2,6 +2,8 @@
 // template of channel and stream type.
 #include "platform/device/rtsp_url.h"
 
+#include <cstdint>
+
 #include <gtest/gtest.h>
 
 #include "platform/device/log_mask.h"
@@ -101,6 +103,18 @@ TEST(OutputClock, NewConnectionContinuesAfterTheLastStamp) {
   const int64_t first = clock.Next(true, 12);
   EXPECT_EQ(first, last + OutputClock::kNominalStep);
   EXPECT_EQ(clock.Next(true, 12 + 3600), first + 3600);
+}
+
+TEST(OutputClock, InputClockThatLeapsTakesANewOriginInsteadOfOverflowing) {
+  OutputClock clock;
+  const int64_t a = clock.Next(true, INT64_MAX - 10);
+  // From one end of the time line to the other: the difference does not fit.
+  const int64_t b = clock.Next(true, INT64_MIN + 1);
+  EXPECT_EQ(b, a + OutputClock::kNominalStep);
+  EXPECT_EQ(clock.Next(true, INT64_MIN + 1 + 3600), b + 3600);
+  // A camera that resets its clock goes on one step later, not hours later.
+  const int64_t c = clock.Next(true, 5 * 3600 * 90000LL);
+  EXPECT_EQ(c, b + 3600 + OutputClock::kNominalStep);
 }
 
 }  // namespace
