@@ -155,6 +155,7 @@ struct CpuFigures {
   double ratio = 0;           // player CPU / ffmpeg CPU for the same stream
   double playerMsPerPicture = 0;
   double playerCorePercent = 0;  // CPU per second of stream, in % of one core
+  double ffmpegCorePercent = 0;  // ffmpeg's CPU per second of stream, in % of one core
 };
 
 CpuFigures CompareCpu(const StreamFile& file) {
@@ -167,6 +168,7 @@ CpuFigures CompareCpu(const StreamFile& file) {
   figures.ratio = player / ffmpeg;
   figures.playerMsPerPicture = player * 1000.0 / kPictures;
   figures.playerCorePercent = player * 100.0 / kStreamSeconds;
+  figures.ffmpegCorePercent = ffmpeg * 100.0 / kStreamSeconds;
   std::printf("%s: player %.3f s CPU, ffmpeg %.3f s CPU (start-up %.3f s taken off), ratio %.2f\n",
               file.path.c_str(), player, ffmpeg, ffmpegStartUp, figures.ratio);
   return figures;
@@ -298,6 +300,8 @@ int main(int argc, char** argv) {
       {"player_ms_per_picture_1080p", cpu1080.playerMsPerPicture},
       {"player_core_percent_720p", cpu720.playerCorePercent},
       {"player_core_percent_1080p", cpu1080.playerCorePercent},
+      {"ffmpeg_core_percent_720p", cpu720.ffmpegCorePercent},
+      {"ffmpeg_core_percent_1080p", cpu1080.ffmpegCorePercent},
       {"player_latency_p50_ms", latency.p50Ms},
       {"player_latency_p99_ms", latency.p99Ms},
       {"player_latency_max_ms", latency.maxMs},
