@@ -1,0 +1,223 @@
+"""The report's areas: for each, the figures with what they are set beside,
+their targets and, where a target is missed, the cause the benchmark's own
+output shows."""
+
+import os
+
+from reporting.model import (MIB, Area, Row, at_most, ratio_at_least, ratio_at_most, under,
+                             under_megabytes)
+
+
+def _fmt(value, digits=2):
+    return "n/a" if value is None else f"{value:.{digits}f}"
+
+
+def _div(a, b):
+    return None if a is None or b in (None, 0) else a / b
+
+
+def _load(results, *programs):
+    """The load the programs ran under, as a sentence."""
+    parts = []
+    busy = False
+    for program in programs:
+        run = results.program_run(program)
+        if run is not None:
+            parts.append(f"{run['load_1min_mean']:.1f} (max {run['load_1min_max']:.1f}) while "
+                         f"`{program}` ran")
+            busy = busy or run["load_1min_mean"] > os.cpu_count()
+    if not parts:
+        return ""
+    return (f"The 1-minute load average was {'; '.join(parts)}, on {os.cpu_count()} cores"
+            + (": more work was ready to run than there were cores." if busy else "."))
+
+
+def _mib_s(results, program, name):
+    value = results.benchmark(program, name, "bytes_per_second")
+    return None if value is None else value / MIB
+
+
+def ring_and_feed(r):
+    rows = []
+    sizes = [("1 KiB", 1024, "1k", None), ("16 KiB", 16384, "16k", ratio_at_least(0.4)),
+             ("64 KiB", 65536, "64k", ratio_at_least(0.4)),
+             ("1 MiB", 1048576, "1m", ratio_at_least(0.4))]
+    for label, size, suffix, target in sizes:
+        ring_vs_memcpy = r.figure(f"ring_vs_memcpy_{suffix}")
+        ring_vs_block = r.figure(f"ring_vs_block_copies_{suffix}")
+        block_vs_memcpy = _div(ring_vs_memcpy, ring_vs_block)
+        rows.append(Row(
+            f"Store + take, {label} records", _mib_s(r, "bench_ring", f"BM_RingStoreTake/{size}"),
+            "MiB/s", "memcpy of one buffer", _mib_s(r, "bench_ring", f"BM_Memcpy/{size}"),
+            ring_vs_memcpy, target,
+            cause=(f"The ring copies each byte twice (0.5 of memcpy is the limit), and its stores "
+                   f"walk 30 MiB of memory while plain memcpy copies one {label} buffer that stays "
+                   f"in the cache. The same two copies through a 30 MiB block, without the ring, "
+                   f"reach {_fmt(block_vs_memcpy)} of memcpy; the ring reaches "
+                   f"{_fmt(ring_vs_block)} of those two copies"
+                   + (", so the gap is the walk through memory, not the ring's own work."
+                      if ring_vs_block is not None and ring_vs_block >= 0.9 else "."))))
+    for label, size, suffix, _ in sizes:
+        rows.append(Row(
+            f"Store + take, {label} records", _mib_s(r, "bench_ring", f"BM_RingStoreTake/{size}"),
+            "MiB/s", "two copies through a 30 MiB block",
+            _mib_s(r, "bench_ring", f"BM_TwoCopiesThroughBlock/{size}"),
+            r.figure(f"ring_vs_block_copies_{suffix}")))
+    rows += [
+        Row("Producer + DecThread, 16 KiB records, two threads", r.figure("producer_consumer_mib_s"),
+            "MiB/s"),
+        Row("Producer's longest wait for `g_csStream`", r.figure("producer_wait_max_us"), "µs"),
+    ]
+    feed_cause = _load(r, "bench_dec_thread")
+    rows += [
+        Row("Feed lateness p50 (2 s delay, 25 records/s, 30 s)", r.figure("feed_lateness_p50_ms"),
+            "ms"),
+        Row("Feed lateness p99", r.figure("feed_lateness_p99_ms"), "ms",
+            target=at_most(11, " ms"), cause=feed_cause),
+        Row("Feed lateness max", r.figure("feed_lateness_max_ms"), "ms",
+            target=at_most(20, " ms"), cause=feed_cause),
+        Row("DecThread CPU, ring empty", r.figure("dec_idle_cpu_pct"), "% of a core",
+            target=under(1, " %")),
+    ]
+    return Area(
+        "Stream ring and feed", ["bench_ring", "bench_dec_thread"], rows,
+        ["bench/run bench_ring", "bench/run bench_dec_thread",
+         "build/bench/bin/bench_ring --benchmark_filter='BM_RingStoreTake|BM_Memcpy|BM_TwoCopies'"],
+        ["Ring throughput counts the payload bytes of one store (as the intake does) plus one "
+         "take (as the DecThread does), each under `g_csStream`; the ratio is of bytes per second.",
+         "Feed lateness is feed tick − arrival tick − delay for each of 750 records, on the "
+         "real clock, with the player replaced by a recording double.",
+         "The feed lateness target holds for a quiet machine."])
+
+
+def player(r):
+    with_length_p99 = r.figure("player_latency_p99_pes_with_length_ms")
+    if with_length_p99 is not None and with_length_p99 <= 40:
+        p99_cause = (
+            f"A picture whose PES is longer than 65,535 bytes (a large key frame) is muxed with "
+            f"PES length 0, and the demuxer can end it only when the next PES starts: such "
+            f"pictures reach the sink after a median of "
+            f"{_fmt(r.figure('player_latency_pes_without_length_ms'))} ms, while the p99 of all "
+            f"other pictures is {_fmt(with_length_p99)} ms.")
+    else:
+        p99_cause = (f"Pictures whose PES carries its length are late as well (p99 "
+                     f"{_fmt(with_length_p99)} ms), so large key frames do not explain it. "
+                     + _load(r, "bench_player"))
+    jpeg_cpu_ms = r.benchmark("bench_player", "BM_GetJpeg1080p", "cpu_time")
+    jpeg_wall_ms = r.benchmark("bench_player", "BM_GetJpeg1080p", "real_time")
+    jpeg_cause = (f"In the Google Benchmark view one call takes {_fmt(jpeg_cpu_ms)} ms of CPU time "
+                  f"and {_fmt(jpeg_wall_ms)} ms of wall time. " + _load(r, "bench_player"))
+    rows = []
+    for size in ("720p", "1080p"):
+        rows.append(Row(
+            f"Decode + convert CPU, {size}", r.figure(f"player_core_percent_{size}"),
+            "% of a core per s of stream", "`ffmpeg -threads 1 … -f null -`",
+            r.figure(f"ffmpeg_core_percent_{size}"), r.figure(f"player_cpu_vs_ffmpeg_{size}"),
+            ratio_at_most(1.2), cause=_load(r, "bench_player")))
+    for size in ("720p", "1080p"):
+        rows.append(Row(f"Decode + convert time per picture, {size}",
+                        r.figure(f"player_ms_per_picture_{size}"), "ms"))
+    rows += [
+        Row("Latency InputData → sink p50, 1080p", r.figure("player_latency_p50_ms"), "ms",
+            target=at_most(5, " ms"), cause=_load(r, "bench_player")),
+        Row("Latency p99, 1080p", r.figure("player_latency_p99_ms"), "ms",
+            target=at_most(40, " ms"), cause=p99_cause),
+        Row("Latency max, 1080p", r.figure("player_latency_max_ms"), "ms"),
+        Row("Latency p99, pictures whose PES carries its length",
+            r.figure("player_latency_p99_pes_with_length_ms"), "ms"),
+        Row("Latency median, pictures in a PES without length (large key frames)",
+            r.figure("player_latency_pes_without_length_ms"), "ms"),
+        Row("`PlayM4_GetJPEG` at 1080p (median of 30)", r.figure("jpeg_1080p_ms"), "ms",
+            target=at_most(10, " ms"), cause=jpeg_cause),
+        Row("JPEG size at 1080p", r.figure("jpeg_1080p_kb"), "KiB"),
+        Row("Heap held by one open port (1 MiB input buffer)", r.figure("port_memory_mb"), "MiB"),
+    ]
+    return Area(
+        "Player", ["bench_player"], rows,
+        ["bench/run bench_player"],
+        ["Streams: 10 s of moving noisy pattern made by the benchmark, H.264 (x264 veryfast, "
+         "key frame every 2 s) in MPEG-TS, 720p25 at 4 Mbit/s and 1080p25 at 8 Mbit/s.",
+         "CPU: the whole stream is fed at once and decoded flat out; ffmpeg's own start-up "
+         "(opening and probing, measured with `-frames:v 1`) is taken off its figure.",
+         "Latency: the 1080p stream fed in real time (one picture per 40 ms into the program's "
+         "1 MiB port buffer), from the InputData call that carries a picture's last bytes to the "
+         "sink receiving it."])
+
+
+def device(r):
+    rows = []
+    for size in ("720p", "1080p"):
+        rows.append(Row(f"Receive + remux CPU, {size} at 4 Mbit/s",
+                        r.figure(f"device_cpu_pct_{size}"), "% of a core", target=under(3, " %")))
+    for size in ("720p", "1080p"):
+        rows += [
+            Row(f"Callbacks, {size}", r.figure(f"device_callbacks_per_s_{size}"), "per s"),
+            Row(f"Bytes per callback, {size}", r.figure(f"device_bytes_per_callback_{size}"),
+                "bytes"),
+            Row(f"Frames delivered, {size}", r.figure(f"device_frames_per_s_{size}"), "per s"),
+        ]
+    rows += [
+        Row("Login on loopback (mean of 20)", r.figure("login_ms"), "ms",
+            target=under(200, " ms"), cause=_load(r, "device_bench")),
+        Row("Camera ready again → 0x8005 notice (100 ms reconnect interval, mean of 5)",
+            r.figure("reconnect_notice_ms"), "ms"),
+    ]
+    return Area(
+        "Device layer", ["device_bench"], rows, ["bench/run device_bench"],
+        ["Against the demo camera on loopback, in its own process; the CPU is this process's "
+         "only (receive thread, remux, callbacks that count bytes), over 10 s."])
+
+
+def pipeline(r):
+    feed_p99 = r.figure("feed_lateness_p99_ms")
+    rows = [
+        Row("Lateness beyond arrival + delay p50", r.figure("e2e_lateness_p50_ms"), "ms"),
+        Row("Lateness p99", r.figure("e2e_lateness_p99_ms"), "ms", target=at_most(15, " ms"),
+            cause=(f"The DecThread alone is {_fmt(feed_p99)} ms late at p99 in the feed "
+                   f"benchmark. " + _load(r, "pipeline_bench"))),
+        Row("Lateness max", r.figure("e2e_lateness_max_ms"), "ms"),
+        Row("CPU of the whole pipeline but the camera", r.figure("pipeline_cpu_pct"),
+            "% of a core", target=under(15, " %")),
+        Row("Peak resident memory", r.figure("pipeline_peak_rss_mb"), "MiB",
+            target=under_megabytes(100)),
+    ]
+    return Area(
+        "Pipeline end to end", ["pipeline_bench"], rows,
+        ["bench/run pipeline_bench",
+         "TARNVIEW_PIPELINE_SECONDS=60 build/bench/bin/pipeline_bench"],
+        ["Demo camera (720p25, own process) → device layer → intake → ring → DecThread "
+         "(5 s delay) → player → counting sink, for 60 s after the first picture.",
+         "Lateness: each picture's tick at the sink − (the arrival tick of the piece holding its "
+         "frame's last byte + 5000 ms)."])
+
+
+def whole_program(r):
+    over = r.figure("first_picture_over_delay_ms")
+    shown = r.figure("display_shown_ms")
+    after_shown = None if over is None or shown is None or shown < 0 else over - shown
+    rows = [
+        Row("CPU during delayed playback, 720p", r.figure("app_cpu_pct"), "% of a core",
+            "`ffplay -fflags nobuffer -flags low_delay`, same stream and window size",
+            r.figure("ffplay_cpu_pct"), r.figure("app_cpu_vs_ffplay"), ratio_at_most(1.0)),
+        Row("CPU idle, main dialog up, no session", r.figure("app_idle_cpu_pct"), "% of a core",
+            target=under(2, " %")),
+        Row("Peak resident memory after a session", r.figure("app_peak_rss_mb"), "MiB",
+            target=under_megabytes(150)),
+        Row("Start click → first picture, minus the 2 s delay (median of 3)", over, "ms",
+            target=under(300, " ms"),
+            cause=(f"Of it, {_fmt(shown, 0)} ms pass from the click until the display covers "
+                   f"the screen (login and real play; a login alone takes "
+                   f"{_fmt(r.figure('login_ms'), 0)} ms in the device benchmark), and "
+                   f"{_fmt(after_shown, 0)} ms more than the delay from then to the picture. "
+                   + _load(r, "app"))),
+        Row("Start click → display covers the screen (median of 3)", shown, "ms"),
+    ]
+    return Area(
+        "Whole program", ["app"], rows, ["bench/run app"],
+        ["The real program under Xvfb (1280×720×24, no window manager) with the demo camera's "
+         "720p25 main stream and a 2 s delay; CPU of each process from /proc/<pid>/stat over "
+         "10 s; first picture from polling one screen row for the camera's colour bars."])
+
+
+def all_areas(results):
+    return [build(results) for build in (ring_and_feed, player, device, pipeline, whole_program)]
