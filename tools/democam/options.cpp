@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <fstream>
 #include <string_view>
 
 namespace democam {
@@ -36,6 +37,18 @@ bool ParseSize(std::string_view text, int* width, int* height) {
   return true;
 }
 
+// The first line of a file, so that a password need not stand in the process's
+// arguments, where every user of the machine can read it.
+bool ReadFirstLine(std::string_view path, std::string* out) {
+  std::ifstream file{std::string(path)};
+  std::string line;
+  if (!file || !std::getline(file, line)) {
+    return false;
+  }
+  *out = line;
+  return true;
+}
+
 }  // namespace
 
 std::string Usage() {
@@ -52,6 +65,7 @@ std::string Usage() {
          "  --port N           port to listen on, 0 for any free port (default 8000)\n"
          "  --user NAME        user name (default admin)\n"
          "  --password TEXT    password (default 60917)\n"
+         "  --password-file F  read the password from the first line of file F instead\n"
          "  --size WxH         main stream picture size, multiples of 4 (default 1280x720)\n"
          "  --fps N            frames per second of both streams, 1..60 (default 25)\n"
          "  --bitrate KBPS     main stream bitrate in kbit/s (default 2048)\n"
@@ -87,6 +101,8 @@ ParseResult ParseOptions(int argc, char** argv) {
       valid = !value.empty();
     } else if (name == "--password") {
       o.password = value;
+    } else if (name == "--password-file") {
+      valid = ReadFirstLine(value, &o.password);
     } else if (name == "--size") {
       valid = ParseSize(value, &o.width, &o.height);
     } else if (name == "--fps") {
