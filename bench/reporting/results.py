@@ -1,7 +1,7 @@
 """The figures one benchmark run left in the bench output folder: the flat
 headline figures (<program>.summary.json), the Google Benchmark results
 (<program>.json) and when each program ran with the load beside it
-(<program>.run.json, written by runner.py)."""
+(<program>.run.json) and its output (<program>.log), both written by runner.py)."""
 
 import glob
 import json
@@ -33,6 +33,14 @@ class Results:
             if run.get("name") == benchmark_name:
                 return run.get(field)
         return None
+
+    def log_lines(self, program):
+        """The program's output in its last run (<program>.log), or no lines."""
+        path = os.path.join(self.out_dir, program + ".log")
+        if not os.path.exists(path):
+            return []
+        with open(path) as f:
+            return f.read().splitlines()
 
     def program_run(self, program):
         """When the program ran and the load average meanwhile, or None."""
