@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "platform/device/device.h"
@@ -12,6 +13,7 @@
 #include "tests/device/democam_process.h"
 #include "tests/device/device_test_support.h"
 #include "tests/device/ts_check.h"
+#include "tests/worklog/TempDir.h"
 
 namespace testing_device {
 namespace {
@@ -263,7 +265,11 @@ TEST_F(DeviceCameraTest, ReservedCharactersInUserAndPasswordLogIn) {
   DemoCamProcess camera;
   constexpr const char* kUser = "op@cam/1%";
   constexpr const char* kPassword = "p:w@/%25x";
-  ASSERT_TRUE(camera.Start(0, {"--size", "320x180", "--user", kUser, "--password", kPassword}));
+  // From a file: a password in the camera's arguments is readable by anyone.
+  testutil::TempDir dir;
+  testutil::WriteFile(dir.Path() + "/password", std::string(kPassword) + "\n");
+  ASSERT_TRUE(camera.Start(
+      0, {"--size", "320x180", "--user", kUser, "--password-file", dir.Path() + "/password"}));
   NET_DVR_DEVICEINFO_V30 info{};
   const WORD port = static_cast<WORD>(camera.Port());
   const LONG login = NET_DVR_Login_V30(kHost, port, kUser, kPassword, &info);
