@@ -3,7 +3,6 @@
 // player ports nor resident memory.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -13,6 +12,7 @@
 #include "session/StreamIntake.h"
 #include "tests/faults/live_fixture.h"
 #include "tests/faults/resource_census.h"
+#include "tests/faults/scoped_env.h"
 
 namespace faults {
 namespace {
@@ -85,10 +85,8 @@ TEST_F(Soak, HundredStartStopCyclesLeaveNothingBehind) {
 
 TEST_F(Soak, HundredSnapshotsDuringPlaybackLeaveNothingBehind) {
   testutil::TempDir home;
-  const char* oldHome = std::getenv("HOME");
-  const std::string savedHome = oldHome != nullptr ? oldHome : "";
-  setenv("HOME", home.Path().c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (home.Path() + "/.config").c_str(), 1);  // no user-dirs.dirs
+  ScopedEnv homeVariable("HOME", home.Path());
+  ScopedEnv configVariable("XDG_CONFIG_HOME", home.Path() + "/.config");  // no user-dirs.dirs
   CreateCaptureDirectory();
   ASSERT_TRUE(StartAndWaitForPictures(5));
 
@@ -120,8 +118,6 @@ TEST_F(Soak, HundredSnapshotsDuringPlaybackLeaveNothingBehind) {
   }
   EXPECT_GE(files, 1);
   EXPECT_EQ(CountOf(Log(), "get pic szie ,w:320,h:180\n"), 1);
-  setenv("HOME", savedHome.c_str(), 1);
-  unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

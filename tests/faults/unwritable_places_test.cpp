@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,6 +17,7 @@
 #include "session/StreamIntake.h"
 #include "tests/device/device_test_support.h"
 #include "tests/faults/fake_session_fixture.h"
+#include "tests/faults/scoped_env.h"
 
 namespace faults {
 namespace {
@@ -32,10 +32,6 @@ class UnwritablePlaces : public FakeSessionFixture {
   void TearDown() override {
     FakeSessionFixture::TearDown();
     FreeSnapshotBuffer();
-    if (m_home.has_value()) {
-      setenv("HOME", m_home->c_str(), 1);
-    }
-    unsetenv("XDG_CONFIG_HOME");
   }
 
   // A whole session on the real clock: start, header, a piece, fed after the
@@ -59,17 +55,16 @@ class UnwritablePlaces : public FakeSessionFixture {
   // Points the capture folder into a fresh home with `picturesDir` as the
   // desktop's pictures folder.
   void UseHome(const std::string& picturesDir) {
-    const char* home = std::getenv("HOME");
-    m_home = home != nullptr ? home : "";
-    setenv("HOME", m_scratch.Path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (m_scratch.Path() + "/.config").c_str(), 1);
+    m_homeVariable.emplace("HOME", m_scratch.Path());
+    m_configVariable.emplace("XDG_CONFIG_HOME", m_scratch.Path() + "/.config");
     fs::create_directories(m_scratch.Path() + "/.config");
     testutil::WriteFile(m_scratch.Path() + "/.config/user-dirs.dirs",
                         "XDG_PICTURES_DIR=\"" + picturesDir + "\"\n");
   }
 
   testutil::TempDir m_scratch;
-  std::optional<std::string> m_home;
+  std::optional<ScopedEnv> m_homeVariable;
+  std::optional<ScopedEnv> m_configVariable;
 };
 
 TEST_F(UnwritablePlaces, LogFolderThatCannotBeMadeDropsEntriesAndTheSessionGoesOn) {
