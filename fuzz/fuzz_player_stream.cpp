@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -32,6 +33,8 @@ constexpr size_t kMaxBufferBytes = kTsPacket * 200;
 // drains; past this the input is closed as it is.
 constexpr auto kDrainLimit = std::chrono::seconds(2);
 constexpr auto kDrainPoll = std::chrono::microseconds(200);
+// How long (in 1 ms tries) a thread that was joined may still be listed.
+constexpr int kThreadSettleTries = 100;
 // The sink asks for a smaller surface, so the scaler runs on every picture.
 constexpr int kSurfaceWidth = 96;   // pixels
 constexpr int kSurfaceHeight = 72;  // pixels
@@ -98,6 +101,25 @@ void Drain(LONG port, DWORD bufferBytes) {
   }
 }
 
+int ThreadCount() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    ++count;
+  }
+  return count;
+}
+
+// A joined thread may stay listed for a moment after the join returns.
+bool ThreadsBackTo(int count) {
+  for (int tries = 0; tries < kThreadSettleTries; ++tries) {
+    if (ThreadCount() <= count) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
 void Snapshot(LONG port) {
   LONG width = 0;
   LONG height = 0;
@@ -143,6 +165,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Taken at the first input: libFuzzer starts its own threads after the
+  // initialisation.
+  static const int threadsBefore = ThreadCount();
   const uint8_t* header = g_header.data();
   size_t headerSize = OwnHeaderBytes(data, size);
   if (headerSize != 0) {
@@ -175,5 +200,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Snapshot(port);  // the last picture stays after the stop
   PlayM4_CloseStream(port);
   Check(PlayM4_FreePort(port) != 0, "port not given back");
+  Check(ThreadsBackTo(threadsBefore), "a thread outlived its port");
   return 0;
 }
