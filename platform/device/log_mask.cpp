@@ -11,9 +11,6 @@ extern "C" {
 namespace device {
 namespace {
 
-// Longer log lines are cut; libavformat's own lines are far shorter.
-constexpr int kLineBytes = 1024;
-
 void DefaultOutput(void* context, int level, const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -25,8 +22,18 @@ void MaskingCallback(void* context, int level, const char* format, va_list args)
   if ((level & 0xFF) > av_log_get_level()) {  // the high bits carry a colour tint
     return;
   }
-  char line[kLineBytes];
-  std::vsnprintf(line, sizeof line, format, args);
+  // Formatted whole: a line cut at a fixed length could end inside a URL,
+  // after the password but before the '@' that marks it as one.
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length < 0) {
+    return;
+  }
+  std::string line(static_cast<std::size_t>(length) + 1, '\0');
+  std::vsnprintf(line.data(), line.size(), format, args);
+  line.resize(static_cast<std::size_t>(length));
   DefaultOutput(context, level, "%s", MaskUserInfo(line).c_str());
 }
 
