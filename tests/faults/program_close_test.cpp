@@ -88,6 +88,12 @@ class ProgramClose : public ::testing::Test {
 };
 
 TEST_F(ProgramClose, ClosingMidSessionEndsTheSessionBeforeTheTeardown) {
+#if defined(__SANITIZE_THREAD__)
+  // The player's decode thread posts paint requests to the GUI thread; Qt
+  // guards its event queue with its own futex lock, which an uninstrumented Qt
+  // hides from ThreadSanitizer, so it reports the queue as a race.
+  GTEST_SKIP() << "Qt's event queue lock is invisible to ThreadSanitizer";
+#endif
   const int threadsBefore = integration::ProcessThreadCount();
   bool played = false;
   long closeMs = -1;

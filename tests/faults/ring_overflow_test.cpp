@@ -119,10 +119,10 @@ TEST_F(RingOverflow, StalledPlayerDropsWholeRecordsKeepsOrderAndRecovers) {
       [&] { return fakeplayer::CallCount("PlayM4_InputData") == kept.size() + 1; },
       kDrainBoundMs));
   EXPECT_EQ(g_pStreamRing->GetDataLen(), 0u);
+  // The consumer runs now and may take a piece at once, so the ring's count
+  // tells nothing here; the feeds below must hold every one of them.
   for (int seq = kPiecesWhileStalled; seq < kPiecesWhileStalled + kPiecesAfterRecovery; ++seq) {
-    const DWORD before = g_pStreamRing->GetDataLen();
     fakedevice::Deliver(kStreamData, Piece(seq));
-    EXPECT_NE(g_pStreamRing->GetDataLen(), before) << "piece " << seq << " dropped after recovery";
     kept.push_back(seq);
   }
   ASSERT_TRUE(testing_device::WaitFor(
