@@ -135,6 +135,9 @@ TEST_F(DisplayDialog, HeldKeysRepeatOnEveryPoll) {
 }
 
 TEST_F(DisplayDialog, CloseButtonStopsTheSessionOfTheMainDialogAndHides) {
+  // The watcher logs its start on its own thread: let that happen first so
+  // the stop's lines are the last ones.
+  ASSERT_TRUE(ProcessUntil([&] { return m_keys.Polls() > 0; }));
   m_display->ShowFullScreen();
   EXPECT_TRUE(m_display->OnCommand(IDC_BTN_CLOSE, BN_CLICKED));
   EXPECT_FALSE(m_display->IsWindowVisible());
