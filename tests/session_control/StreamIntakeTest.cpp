@@ -6,18 +6,18 @@ using ::testing::ElementsAre;
 
 class StreamIntake : public SessionFixture {
  protected:
-  // A session whose header has opened the player; the DecThread is held off
-  // by a long delay so the ring keeps what the intake stores.
+  // A session whose header has opened the player. The DecThread takes each
+  // record as soon as it is stored and, on the virtual clock, waits out even
+  // this long delay at once, so what the intake stores may already be fed.
   void StartWithHeader(std::vector<BYTE> header = {0x47, 0x40, 0x00, 0x10}) {
     m_dialog.values.delay = "60";
     OnStartTeaching(m_dialog);
     fakedevice::Deliver(NET_DVR_SYSHEAD, std::move(header));
   }
 
-  // Every payload the session stored, in order: what the DecThread took and fed
-  // before it was halted (on the virtual clock its delay passes at once, so it
-  // may already have taken some), then what is still in the ring. Call it once
-  // the DecThread has ended.
+  // Every payload the session stored, in order: what the DecThread fed (a
+  // record it holds is fed when it is halted too), then what is still in the
+  // ring. Call it once the DecThread has ended.
   std::vector<std::vector<BYTE>> StoredPayloads() {
     std::vector<std::vector<BYTE>> payloads;
     for (const auto& call : fakeplayer::Calls("PlayM4_InputData")) {
