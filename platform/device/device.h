@@ -55,7 +55,8 @@ constexpr DWORD NET_DVR_ERR_TIMEOUT = 5;           // connected, but no answer w
 constexpr DWORD NET_DVR_ERR_PASSWORD = 6;          // wrong user name or password
 constexpr DWORD NET_DVR_ERR_NO_SUCH_STREAM = 7;    // the device has no such channel or stream
 constexpr DWORD NET_DVR_ERR_STREAM = 8;            // the stream answered but cannot be received
-                                                   // (no H.264 video, bad data)
+                                                   // (no H.264/H.265 video, neither transport
+                                                   // delivers, a reply over 1 MiB, bad data)
 constexpr DWORD NET_DVR_ERR_RESOURCE = 9;          // out of memory or threads
 constexpr DWORD NET_DVR_ERR_WRONG_THREAD = 10;     // a stop, logout or clean-up called from
                                                    // inside one of this layer's callbacks
@@ -87,11 +88,11 @@ BOOL NET_DVR_SetConnectTime(DWORD waitMs, DWORD tryTimes);
 BOOL NET_DVR_SetReconnect(DWORD intervalMs, BOOL enable);
 DWORD NET_DVR_GetLastError();
 
-// Checks within the connect time that an RTSP device answers at ip:port and
-// accepts the credentials for channel 1's main stream. The device keeps no
-// connection open for the login. User name and password may hold any
-// character but a user name may not hold ':' (NET_DVR_ERR_PARAMETER): RTSP's
-// user information cannot carry it.
+// Checks within the connect time that an RTSP device answers at ip:port,
+// accepts the credentials (Digest, Basic or none) and describes an H.264 or
+// H.265 stream at channel 1's main path. Nothing is set up, and the device
+// keeps no connection open for the login. A password may hold any byte; a
+// user name may not hold ':' or control characters (NET_DVR_ERR_PARAMETER).
 LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* password,
                        NET_DVR_DEVICEINFO_V30* deviceInfo);
 // Stops the login's real plays first.
@@ -110,6 +111,10 @@ LONG NET_DVR_RealPlay_V40(LONG userId, NET_DVR_PREVIEWINFO* request, REALDATACAL
                           void* user);
 // Once it has returned, no callback of the play runs or will run.
 BOOL NET_DVR_StopRealPlay(LONG realHandle);
+// The link mode a real play runs on (0 TCP, 1 UDP): the one asked for, or the
+// other one when the device refused it (461) or sent nothing over UDP within
+// the read deadline. Reconnections keep the mode that worked.
+BOOL NET_DVR_GetRealPlayLinkMode(LONG realHandle, DWORD* linkMode);
 
 // The RTSP path of a channel and stream type, as a template with the
 // placeholders {ch} (channel number), {stream} (main or sub) and {streamno}

@@ -17,16 +17,16 @@ thread_local bool t_onReceiveThread = false;
 
 // Below this a camera that is gone would be asked many times a second.
 constexpr int kMinReconnectIntervalMs = 100;
-
-SourceRequest RequestFor(const PlayTarget& target) {
-  const ConnectTime connect = CurrentConnectTime();
-  return SourceRequest{target.url, target.udp, connect.waitMs, connect.tries};
-}
+// Within one reconnection attempt, a camera that refuses the connection (it
+// is restarting its server) is asked again this often until the connect time
+// has passed: a restart of a second or two then costs no full interval.
+constexpr int kRefusedRetryMs = 250;
 
 }  // namespace
 
 RealPlay::RealPlay(PlayTarget target)
     : m_target(std::move(target)),
+      m_udp(m_target.udp),
       m_source(&m_stop),
       m_remuxer([this](DWORD type, BYTE* data, DWORD size) { OnTsData(type, data, size); }) {}
 
@@ -35,12 +35,14 @@ RealPlay::~RealPlay() { Stop(); }
 bool RealPlay::OnReceiveThread() { return t_onReceiveThread; }
 
 DWORD RealPlay::Open() {
-  const DWORD error = m_source.Open(RequestFor(m_target), false);
+  const ConnectTime connect = CurrentConnectTime();
+  const DWORD error =
+      m_source.Open({m_target.address, m_udp.load(), connect.waitMs, connect.tries}, false);
   if (error != NET_DVR_NOERROR) {
     return error;
   }
-  const AVStream* video = m_source.Video();
-  if (m_remuxer.BeginConnection(video->codecpar, video->time_base) < 0) {
+  m_udp.store(m_source.Udp());
+  if (m_remuxer.BeginConnection(m_source.Parameters(), AVRational{1, m_source.ClockRate()}) < 0) {
     m_source.Close();
     return NET_DVR_ERR_STREAM;
   }
@@ -75,19 +77,39 @@ bool RealPlay::WaitForStop(int ms) {
   return m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stop.load(); });
 }
 
+bool RealPlay::Reconnect() {
+  const auto until =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(CurrentConnectTime().waitMs);
+  for (;;) {
+    const DWORD error = Open();
+    if (error == NET_DVR_NOERROR) {
+      return true;
+    }
+    if (error != NET_DVR_ERR_CONNECT || std::chrono::steady_clock::now() >= until ||
+        WaitForStop(kRefusedRetryMs)) {
+      return false;
+    }
+  }
+}
+
 void RealPlay::Run() {
   AVPacket* packet = av_packet_alloc();
   bool streaming = packet != nullptr;  // Open() left the stream ready
+  // The first attempt after a break starts at once: a camera that restarted
+  // quickly is back without waiting a whole interval.
+  bool firstAttempt = true;
   while (!m_stop.load()) {
     if (!streaming) {
       const ReconnectPolicy reconnect = CurrentReconnect();
       if (!reconnect.enabled || packet == nullptr) {
         break;
       }
-      if (WaitForStop(std::max(reconnect.intervalMs, kMinReconnectIntervalMs))) {
+      if (!firstAttempt &&
+          WaitForStop(std::max(reconnect.intervalMs, kMinReconnectIntervalMs))) {
         break;
       }
-      streaming = Open() == NET_DVR_NOERROR;
+      firstAttempt = false;
+      streaming = Reconnect();
       if (streaming) {
         NotifyException(EXCEPTION_RECONNECT_SUCCEEDED, m_target.userId, m_target.handle);
       }
@@ -96,6 +118,7 @@ void RealPlay::Run() {
     if (m_source.Read(packet) < 0) {
       m_source.Close();  // server gone, silent past the read deadline, or stopped
       streaming = false;
+      firstAttempt = true;
       continue;
     }
     if (m_remuxer.Write(packet) < 0) {
@@ -103,6 +126,7 @@ void RealPlay::Run() {
       // connection; a new one starts clean at a key frame.
       m_source.Close();
       streaming = false;
+      firstAttempt = true;
     }
   }
   m_source.Close();

@@ -17,8 +17,8 @@ namespace device {
 struct PlayTarget {
   LONG handle;  // real-play handle given to the callbacks
   LONG userId;  // login handle given to the exception callback
-  std::string url;
-  bool udp;
+  RtspTarget address;
+  bool udp;  // the link mode asked for
   REALDATACALLBACK callback;
   void* user;
 };
@@ -39,6 +39,8 @@ class RealPlay {
   void Stop();
 
   LONG UserId() const { return m_target.userId; }
+  // The link mode the stream came over: 1 UDP, 0 TCP.
+  DWORD LinkMode() const { return m_udp.load() ? 1 : 0; }
   // True on a receive thread of this layer (where Stop must not be called).
   static bool OnReceiveThread();
 
@@ -46,10 +48,12 @@ class RealPlay {
   static DWORD ThreadMain(void* self);
   void Run();
   bool WaitForStop(int ms);  // true when stopped during the wait
+  bool Reconnect();
   void OnTsData(DWORD type, BYTE* data, DWORD size);
 
   PlayTarget m_target;
   std::atomic<bool> m_stop{false};
+  std::atomic<bool> m_udp{false};  // the transport in use; reconnections keep it
   std::mutex m_waitMutex;  // with m_wake: interruptible reconnect wait
   std::condition_variable m_wake;
   RtspSource m_source;

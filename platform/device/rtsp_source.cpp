@@ -1,14 +1,16 @@
 #include "platform/device/rtsp_source.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstring>
 
 #include "platform/device/device.h"
 
 extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/dict.h>
-#include <libavutil/time.h>
+#include <libavcodec/codec_par.h>
+#include <libavcodec/defs.h>
+#include <libavcodec/packet.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
 }
 
 namespace device {
@@ -20,47 +22,18 @@ constexpr int kMinReadDeadlineMs = 1000;
 
 bool Retryable(DWORD error) { return error == NET_DVR_ERR_CONNECT || error == NET_DVR_ERR_TIMEOUT; }
 
-DWORD ErrorOf(int averror, bool deadlinePassed) {
-  if (deadlinePassed || averror == AVERROR(ETIMEDOUT)) {
-    // A server that accepts and never answers ends as AVERROR_INVALIDDATA or
-    // AVERROR_EXIT once the deadline interrupts it: a timeout, not bad data.
-    return NET_DVR_ERR_TIMEOUT;
-  }
-  switch (averror) {
-    case AVERROR_HTTP_UNAUTHORIZED:
-    case AVERROR_HTTP_FORBIDDEN:
-      return NET_DVR_ERR_PASSWORD;
-    case AVERROR_HTTP_NOT_FOUND:
-      return NET_DVR_ERR_NO_SUCH_STREAM;
-    case AVERROR(ECONNREFUSED):
-    case AVERROR(EHOSTUNREACH):
-    case AVERROR(ENETUNREACH):
-    case AVERROR(EADDRNOTAVAIL):
-    case AVERROR(ECONNRESET):
-    case AVERROR(EIO):  // also the result of a host name that does not resolve
-      return NET_DVR_ERR_CONNECT;
-    case AVERROR(ENOMEM):
-      return NET_DVR_ERR_RESOURCE;
-    default:
-      return NET_DVR_ERR_STREAM;
-  }
+RtspClient::Clock::time_point After(int ms) {
+  return RtspClient::Clock::now() + std::chrono::milliseconds(ms);
 }
 
 }  // namespace
 
-RtspSource::RtspSource(const std::atomic<bool>* stop) : m_stop(stop) {}
+RtspSource::RtspSource(const std::atomic<bool>* stop) : m_stop(stop), m_client(stop) {}
 
-RtspSource::~RtspSource() { Close(); }
-
-int RtspSource::Interrupt(void* self) {
-  const auto* source = static_cast<const RtspSource*>(self);
-  if (source->m_stop != nullptr && source->m_stop->load(std::memory_order_relaxed)) {
-    return 1;
-  }
-  return av_gettime_relative() > source->m_deadlineUs ? 1 : 0;
+RtspSource::~RtspSource() {
+  Close();
+  avcodec_parameters_free(&m_parameters);
 }
-
-void RtspSource::ArmDeadline(int ms) { m_deadlineUs = av_gettime_relative() + int64_t{ms} * 1000; }
 
 DWORD RtspSource::Open(const SourceRequest& request, bool describeOnly) {
   Close();
@@ -74,79 +47,129 @@ DWORD RtspSource::Open(const SourceRequest& request, bool describeOnly) {
       break;
     }
   }
+  if (error != NET_DVR_NOERROR) {
+    Close();
+  }
   return error;
+}
+
+// DESCRIBE, SETUP and PLAY on one connection; for UDP also the first packet,
+// since a device (or a firewall between) may accept UDP and never deliver it.
+DWORD RtspSource::Play(bool udp, RtspClient::Clock::time_point deadline) {
+  DWORD error = m_client.Setup(udp, deadline);
+  if (error != NET_DVR_NOERROR) {
+    return error;
+  }
+  error = m_client.Play(deadline);
+  if (error != NET_DVR_NOERROR || !udp) {
+    return error;
+  }
+  const int got = m_client.ReadRtp(&m_packet, After(m_readDeadlineMs));
+  if (got <= 0) {
+    return got == 0 ? RtspClient::kTransportRefused : NET_DVR_ERR_CONNECT;
+  }
+  m_havePacket = true;
+  return NET_DVR_NOERROR;
 }
 
 DWORD RtspSource::OpenOnce(const SourceRequest& request, bool describeOnly) {
   m_readDeadlineMs = std::max(request.waitMs, kMinReadDeadlineMs);
-  AVFormatContext* input = avformat_alloc_context();
-  if (input == nullptr) {
-    return NET_DVR_ERR_RESOURCE;
+  SdpVideo video;
+  DWORD error = m_client.Describe(request.target, After(request.waitMs), &video);
+  if (error != NET_DVR_NOERROR || describeOnly) {
+    m_client.Close();
+    return error;
   }
-  input->interrupt_callback = {&RtspSource::Interrupt, this};
-
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "rtsp_transport", request.udp ? "udp" : "tcp", 0);
-  // Socket I/O timeout in microseconds (connect and every read); the deadline
-  // below bounds the whole open, this one the silence of a running stream.
-  av_dict_set_int(&options, "timeout", int64_t{m_readDeadlineMs} * 1000, 0);
-  av_dict_set(&options, "allowed_media_types", "video", 0);
-  if (describeOnly) {
-    av_dict_set(&options, "initial_pause", "1", 0);  // set up, but never ask it to play
-  }
-
-  ArmDeadline(request.waitMs);
-  const int result = avformat_open_input(&input, request.url.c_str(), nullptr, &options);
-  av_dict_free(&options);
-  if (result < 0) {
-    return ErrorOf(result, av_gettime_relative() > m_deadlineUs);
-  }
-
-  int video = -1;
-  for (unsigned i = 0; i < input->nb_streams; ++i) {
-    if (input->streams[i]->codecpar->codec_id == AV_CODEC_ID_H264) {
-      video = static_cast<int>(i);
-      break;
+  m_udp = request.udp;
+  error = Play(m_udp, After(request.waitMs));
+  if (error == RtspClient::kTransportRefused) {
+    // Once to the other transport, on a fresh session: a device that refused
+    // one SETUP may keep the connection's state.
+    m_client.Close();
+    m_udp = !m_udp;
+    error = m_client.Describe(request.target, After(request.waitMs), &video);
+    if (error == NET_DVR_NOERROR) {
+      error = Play(m_udp, After(request.waitMs));
+    }
+    if (error == RtspClient::kTransportRefused) {
+      error = NET_DVR_ERR_STREAM;  // neither transport delivers
     }
   }
-  if (video < 0) {
-    avformat_close_input(&input);
-    return NET_DVR_ERR_STREAM;
+  if (error != NET_DVR_NOERROR) {
+    m_client.Close();
+    return error;
   }
-  m_input = input;
-  m_videoIndex = video;
+  AVCodecParameters* parameters = avcodec_parameters_alloc();
+  if (parameters == nullptr) {
+    m_client.Close();
+    return NET_DVR_ERR_RESOURCE;
+  }
+  parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+  parameters->codec_id = video.codec == VideoCodec::kH264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_HEVC;
+  if (!video.parameterSets.empty()) {
+    parameters->extradata = static_cast<uint8_t*>(
+        av_mallocz(video.parameterSets.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (parameters->extradata == nullptr) {
+      avcodec_parameters_free(&parameters);
+      m_client.Close();
+      return NET_DVR_ERR_RESOURCE;
+    }
+    std::memcpy(parameters->extradata, video.parameterSets.data(), video.parameterSets.size());
+    parameters->extradata_size = static_cast<int>(video.parameterSets.size());
+  }
+  avcodec_parameters_free(&m_parameters);
+  m_parameters = parameters;
+  m_clockRate = video.clockRate;
+  m_depacketizer = std::make_unique<RtpDepacketizer>(video.codec, video.payloadType);
+  m_haveTime = false;
   return NET_DVR_NOERROR;
 }
 
 int RtspSource::Read(AVPacket* packet) {
-  if (m_input == nullptr) {
+  if (m_depacketizer == nullptr) {
     return AVERROR(EINVAL);
   }
-  for (;;) {
-    ArmDeadline(m_readDeadlineMs);
-    const int result = av_read_frame(m_input, packet);
-    if (result < 0) {
-      return result;
+  AccessUnit unit;
+  while (!m_depacketizer->Pop(&unit)) {
+    if (!m_havePacket) {
+      const int got = m_client.ReadRtp(&m_packet, After(m_readDeadlineMs));
+      if (got <= 0) {
+        return got == 0 ? AVERROR(ETIMEDOUT) : AVERROR_EOF;
+      }
     }
-    if (packet->stream_index == m_videoIndex) {
-      return 0;
-    }
-    av_packet_unref(packet);
+    m_havePacket = false;
+    m_depacketizer->Push(m_packet.data(), m_packet.size());
   }
+  const int result = av_new_packet(packet, static_cast<int>(unit.bytes.size()));
+  if (result < 0) {
+    return result;
+  }
+  std::memcpy(packet->data, unit.bytes.data(), unit.bytes.size());
+  if (!m_haveTime) {
+    m_haveTime = true;
+    m_time = unit.rtpTime;
+  } else {
+    // RTP time is 32 bits and wraps (every 13 h at 90 kHz); steps either way
+    // are taken as the shorter distance.
+    m_time += static_cast<int32_t>(unit.rtpTime - m_lastRtpTime);
+  }
+  m_lastRtpTime = unit.rtpTime;
+  packet->pts = m_time;
+  packet->dts = m_time;
+  if (unit.key) {
+    packet->flags |= AV_PKT_FLAG_KEY;
+  }
+  return 0;
 }
 
-const AVStream* RtspSource::Video() const {
-  return m_input != nullptr ? m_input->streams[m_videoIndex] : nullptr;
+const AVCodecParameters* RtspSource::Parameters() const {
+  return m_depacketizer != nullptr ? m_parameters : nullptr;
 }
 
 void RtspSource::Close() {
-  if (m_input != nullptr) {
-    // The teardown request is sent without waiting for an answer; the short
-    // deadline keeps a dead connection from holding the close.
-    ArmDeadline(100);
-    avformat_close_input(&m_input);
-    m_videoIndex = -1;
-  }
+  m_client.Close();
+  m_depacketizer.reset();
+  m_havePacket = false;
 }
 
 }  // namespace device

@@ -1,22 +1,25 @@
-// One RTSP connection on libavformat: opens a device's H.264 video stream
-// within a deadline and reads its packets with a read deadline. Owned and used
-// by one thread at a time.
+// A device's video stream as packets: describes, sets up and plays it over
+// the transport asked for (falling back to the other one once when the device
+// refuses it or nothing arrives over UDP), and turns its RTP packets into
+// H.264 or H.265 access units. Owned and used by one thread at a time.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <string>
+#include <memory>
+#include <vector>
 
+#include "platform/device/rtp_depacketizer.h"
+#include "platform/device/rtsp_client.h"
 #include "platform/sys/types.h"
 
-struct AVFormatContext;
+struct AVCodecParameters;
 struct AVPacket;
-struct AVStream;
 
 namespace device {
 
 struct SourceRequest {
-  std::string url;    // with credentials: never logged
+  RtspTarget target;
   bool udp = false;   // RTP over UDP; otherwise interleaved in the RTSP TCP connection
   int waitMs = 3000;  // bound of one attempt; also the silence that counts as a break
   int tries = 1;      // attempts while nothing answers
@@ -30,26 +33,36 @@ class RtspSource {
   RtspSource(const RtspSource&) = delete;
   RtspSource& operator=(const RtspSource&) = delete;
 
-  // Describes and sets up the first H.264 video stream; also starts it unless
-  // describeOnly. Returns NET_DVR_NOERROR or the NET_DVR_ERR_* reason.
+  // describeOnly: the device answers and accepts the credentials, and has an
+  // H.264 or H.265 video stream at the address; nothing is set up. Otherwise
+  // the stream is set up and playing. NET_DVR_NOERROR or the reason.
   DWORD Open(const SourceRequest& request, bool describeOnly);
-  // Next packet of the video stream: 0, or a negative AVERROR when the stream
-  // broke (server gone, nothing within the read deadline) or was stopped.
+  // Whether the open stream came over UDP (it may differ from the request).
+  bool Udp() const { return m_udp; }
+  // Next access unit: 0, or a negative AVERROR when the stream broke (device
+  // gone, nothing within the read deadline) or was stopped.
   int Read(AVPacket* packet);
-  // The open video stream; null when closed.
-  const AVStream* Video() const;
+  // Codec, and the SDP's parameter sets as extradata; null when closed.
+  const AVCodecParameters* Parameters() const;
+  int ClockRate() const { return m_clockRate; }
   void Close();
 
  private:
-  static int Interrupt(void* self);
   DWORD OpenOnce(const SourceRequest& request, bool describeOnly);
-  void ArmDeadline(int ms);
+  DWORD Play(bool udp, RtspClient::Clock::time_point deadline);
 
   const std::atomic<bool>* m_stop;
-  AVFormatContext* m_input = nullptr;
-  int m_videoIndex = -1;
+  RtspClient m_client;
+  std::unique_ptr<RtpDepacketizer> m_depacketizer;
+  AVCodecParameters* m_parameters = nullptr;
+  std::vector<uint8_t> m_packet;  // the RTP packet being taken apart
+  bool m_havePacket = false;      // m_packet came with the open and is not taken yet
+  bool m_udp = false;
   int m_readDeadlineMs = 3000;
-  int64_t m_deadlineUs = 0;  // av_gettime_relative() after which blocking calls give up
+  int m_clockRate = 90000;
+  bool m_haveTime = false;  // RTP time stamps are unwrapped from the first one on
+  uint32_t m_lastRtpTime = 0;
+  int64_t m_time = 0;       // unwrapped RTP time of the last unit
 };
 
 }  // namespace device

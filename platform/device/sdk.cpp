@@ -9,6 +9,7 @@
 #include "platform/device/device.h"
 #include "platform/device/log_mask.h"
 #include "platform/device/real_play.h"
+#include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_source.h"
 #include "platform/device/rtsp_url.h"
 #include "platform/device/settings.h"
@@ -66,10 +67,9 @@ bool Initialised() {
   return layer.initialised;
 }
 
-std::string UrlFor(const Login& login, int channel, int streamType) {
-  return device::BuildRtspUrl(
-      login.host, login.port, login.user, login.password,
-      device::ExpandPath(device::CurrentPathTemplate(), channel, streamType));
+device::RtspTarget TargetFor(const Login& login, int channel, int streamType) {
+  return {login.host, login.port, login.user, login.password,
+          device::ExpandPath(device::CurrentPathTemplate(), channel, streamType)};
 }
 
 // Stops plays outside the layer's lock: a stop waits for a callback in
@@ -159,18 +159,22 @@ LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* 
   if (ip == nullptr || !device::IsValidHost(ip) || port == 0 || deviceInfo == nullptr) {
     return FailHandle(NET_DVR_ERR_PARAMETER);
   }
-  // The RTSP client splits its user information at the first ':' after
-  // decoding it, so such a user name would reach the device cut short.
-  if (user != nullptr && std::strchr(user, ':') != nullptr) {
+  // Basic authentication joins user and password with ':', so such a user
+  // name would reach the device cut short; control characters cannot travel
+  // in a header at all.
+  if (user != nullptr &&
+      (std::strchr(user, ':') != nullptr || !device::RtspAuth::IsUsableUser(user))) {
     return FailHandle(NET_DVR_ERR_PARAMETER);
   }
   Login login{ip, port, user != nullptr ? user : "", password != nullptr ? password : ""};
 
-  // The device answers and accepts the credentials when channel 1's main
-  // stream can be described and set up; it is never asked to play.
+  // The device answers, accepts the credentials and describes an H.264 or
+  // H.265 stream at channel 1's main path; nothing is set up, so the login
+  // does not depend on the transports the device offers.
   const device::ConnectTime connect = device::CurrentConnectTime();
   device::RtspSource probe(nullptr);
-  const DWORD error = probe.Open({UrlFor(login, 1, 0), false, connect.waitMs, connect.tries}, true);
+  const DWORD error =
+      probe.Open({TargetFor(login, 1, 0), false, connect.waitMs, connect.tries}, true);
   probe.Close();
   if (error != NET_DVR_NOERROR) {
     return FailHandle(error);
@@ -249,7 +253,7 @@ LONG NET_DVR_RealPlay_V40(LONG userId, NET_DVR_PREVIEWINFO* request, REALDATACAL
     target = device::PlayTarget{
         layer.nextPlay++,
         userId,
-        UrlFor(login->second, request->lChannel, static_cast<int>(request->dwStreamType)),
+        TargetFor(login->second, request->lChannel, static_cast<int>(request->dwStreamType)),
         request->dwLinkMode == 1,
         callback,
         user};
@@ -297,5 +301,22 @@ BOOL NET_DVR_StopRealPlay(LONG realHandle) {
     layer.plays.erase(it);
   }
   play->Stop();
+  return Succeed();
+}
+
+BOOL NET_DVR_GetRealPlayLinkMode(LONG realHandle, DWORD* linkMode) {
+  if (linkMode == nullptr) {
+    return Fail(NET_DVR_ERR_PARAMETER);
+  }
+  Layer& layer = TheLayer();
+  std::lock_guard<std::mutex> lock(layer.mutex);
+  if (!layer.initialised) {
+    return Fail(NET_DVR_ERR_NOT_INITIALISED);
+  }
+  const auto it = layer.plays.find(realHandle);
+  if (it == layer.plays.end()) {
+    return Fail(NET_DVR_ERR_NO_SUCH_HANDLE);
+  }
+  *linkMode = it->second->LinkMode();
   return Succeed();
 }

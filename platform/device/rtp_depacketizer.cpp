@@ -1,0 +1,202 @@
+#include "platform/device/rtp_depacketizer.h"
+
+namespace device {
+namespace {
+
+constexpr size_t kRtpHeaderBytes = 12;
+constexpr uint8_t kStartCode[] = {0, 0, 0, 1};
+
+uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+bool IsKeyNal(VideoCodec codec, const uint8_t* nal) {
+  if (codec == VideoCodec::kH264) {
+    return (nal[0] & 0x1F) == 5;  // IDR slice
+  }
+  const int type = (nal[0] >> 1) & 0x3F;
+  return type >= 16 && type <= 21;  // BLA, IDR, CRA: a decoder can start here
+}
+
+}  // namespace
+
+void RtpDepacketizer::Push(const uint8_t* packet, size_t size) {
+  if (size < kRtpHeaderBytes || (packet[0] >> 6) != 2) {
+    return;
+  }
+  const bool padding = (packet[0] & 0x20) != 0;
+  const bool extension = (packet[0] & 0x10) != 0;
+  const size_t csrcCount = packet[0] & 0x0F;
+  const bool marker = (packet[1] & 0x80) != 0;
+  if ((packet[1] & 0x7F) != m_payloadType) {
+    return;
+  }
+  const uint16_t sequence = Read16(packet + 2);
+  const uint32_t rtpTime = static_cast<uint32_t>(packet[4]) << 24 | packet[5] << 16 |
+                           packet[6] << 8 | packet[7];
+  size_t offset = kRtpHeaderBytes + 4 * csrcCount;
+  if (extension) {
+    if (offset + 4 > size) {
+      return;
+    }
+    offset += 4 + 4 * size_t{Read16(packet + offset + 2)};
+  }
+  size_t end = size;
+  if (padding && end > offset) {
+    const size_t padBytes = packet[end - 1];
+    end = padBytes <= end - offset ? end - padBytes : offset;
+  }
+  if (offset >= end) {
+    return;
+  }
+  if (m_haveSequence && sequence != m_nextSequence) {
+    m_inFragment = false;  // a lost fragment spoils its whole NAL unit
+    if (m_haveCurrent) {
+      m_current.key = false;  // a damaged picture is no place to start decoding
+    }
+  }
+  m_haveSequence = true;
+  m_nextSequence = static_cast<uint16_t>(sequence + 1);
+
+  if (m_haveCurrent && rtpTime != m_current.rtpTime) {
+    Complete();  // its marker was lost: the new time stamp ends it
+  }
+  if (!m_haveCurrent) {
+    m_current = AccessUnit{};
+    m_current.rtpTime = rtpTime;
+    m_haveCurrent = true;
+  }
+  Payload(packet + offset, end - offset);
+  if (marker) {
+    Complete();
+  }
+}
+
+bool RtpDepacketizer::Pop(AccessUnit* unit) {
+  if (m_ready.empty()) {
+    return false;
+  }
+  *unit = std::move(m_ready.front());
+  m_ready.pop_front();
+  return true;
+}
+
+void RtpDepacketizer::Complete() {
+  m_inFragment = false;
+  m_haveCurrent = false;
+  if (m_current.bytes.empty()) {
+    return;
+  }
+  if (m_ready.size() == kMaxReadyUnits) {
+    m_ready.pop_front();  // nobody takes them: keep the newest
+  }
+  m_ready.push_back(std::move(m_current));
+  m_current = AccessUnit{};
+}
+
+void RtpDepacketizer::AddNal(const uint8_t* nal, size_t size) {
+  if (size == 0) {
+    return;
+  }
+  if (m_current.bytes.size() + sizeof kStartCode + size > kMaxAccessUnitBytes) {
+    m_current.bytes.clear();
+    m_current.key = false;
+    return;
+  }
+  if (IsKeyNal(m_codec, nal)) {
+    m_current.key = true;
+  }
+  m_current.bytes.insert(m_current.bytes.end(), std::begin(kStartCode), std::end(kStartCode));
+  m_current.bytes.insert(m_current.bytes.end(), nal, nal + size);
+}
+
+void RtpDepacketizer::BeginFragment(const uint8_t* header, size_t headerSize) {
+  AddNal(header, headerSize);
+  m_inFragment = !m_current.bytes.empty();
+}
+
+void RtpDepacketizer::Payload(const uint8_t* payload, size_t size) {
+  if (m_codec == VideoCodec::kH264) {
+    PayloadH264(payload, size);
+  } else {
+    PayloadH265(payload, size);
+  }
+}
+
+void RtpDepacketizer::PayloadH264(const uint8_t* payload, size_t size) {
+  const int type = payload[0] & 0x1F;
+  if (type >= 1 && type <= 23) {
+    m_inFragment = false;
+    AddNal(payload, size);
+  } else if (type == 24) {  // STAP-A: 16-bit size, NAL unit, ...
+    m_inFragment = false;
+    for (size_t at = 1; at + 2 <= size;) {
+      const size_t nalSize = Read16(payload + at);
+      at += 2;
+      if (nalSize > size - at) {
+        break;
+      }
+      AddNal(payload + at, nalSize);
+      at += nalSize;
+    }
+  } else if (type == 28 && size > 2) {  // FU-A: indicator, header (S E R type), part
+    const uint8_t fuHeader = payload[1];
+    if ((fuHeader & 0x80) != 0) {
+      const uint8_t nalHeader = static_cast<uint8_t>((payload[0] & 0xE0) | (fuHeader & 0x1F));
+      BeginFragment(&nalHeader, 1);
+    }
+    if (m_inFragment) {
+      if (m_current.bytes.size() + size - 2 > kMaxAccessUnitBytes) {
+        m_current.bytes.clear();
+        m_inFragment = false;
+        return;
+      }
+      m_current.bytes.insert(m_current.bytes.end(), payload + 2, payload + size);
+      if ((fuHeader & 0x40) != 0) {
+        m_inFragment = false;
+      }
+    }
+  }
+  // STAP-B, MTAP and FU-B belong to the interleaved mode, which we never ask for.
+}
+
+void RtpDepacketizer::PayloadH265(const uint8_t* payload, size_t size) {
+  if (size < 3) {
+    return;
+  }
+  const int type = (payload[0] >> 1) & 0x3F;
+  if (type < 48) {
+    m_inFragment = false;
+    AddNal(payload, size);
+  } else if (type == 48) {  // aggregation packet: header, then 16-bit size, NAL unit, ...
+    m_inFragment = false;
+    for (size_t at = 2; at + 2 <= size;) {
+      const size_t nalSize = Read16(payload + at);
+      at += 2;
+      if (nalSize > size - at) {
+        break;
+      }
+      AddNal(payload + at, nalSize);
+      at += nalSize;
+    }
+  } else if (type == 49 && size > 3) {  // fragmentation unit: header, FU header (S E type), part
+    const uint8_t fuHeader = payload[2];
+    if ((fuHeader & 0x80) != 0) {
+      const uint8_t nalHeader[2] = {
+          static_cast<uint8_t>((payload[0] & 0x81) | ((fuHeader & 0x3F) << 1)), payload[1]};
+      BeginFragment(nalHeader, 2);
+    }
+    if (m_inFragment) {
+      if (m_current.bytes.size() + size - 3 > kMaxAccessUnitBytes) {
+        m_current.bytes.clear();
+        m_inFragment = false;
+        return;
+      }
+      m_current.bytes.insert(m_current.bytes.end(), payload + 3, payload + size);
+      if ((fuHeader & 0x40) != 0) {
+        m_inFragment = false;
+      }
+    }
+  }
+  // Type 50 (PACI) carries nothing a decoder needs.
+}
+
+}  // namespace device

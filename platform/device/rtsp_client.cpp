@@ -1,0 +1,481 @@
+#include "platform/device/rtsp_client.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "platform/device/device.h"
+#include "platform/device/rtsp_url.h"
+
+namespace device {
+namespace {
+
+// A blocking wait looks at the stop flag at least this often, so a stop
+// never waits longer for a quiet device.
+constexpr int kStopPollMs = 20;
+// Largest interleaved frame: its length field is 16 bits.
+constexpr size_t kMaxFrameBytes = 4 + 65535;
+// One read from a socket: a 4K key frame arrives in a few of these.
+constexpr size_t kReadChunkBytes = 64 * 1024;
+// UDP receive buffer asked of the kernel: a 4K key frame (about 1 MiB) in a burst.
+constexpr int kUdpReceiveBufferBytes = 4 << 20;
+// Pause before asking a busy device (503) again.
+constexpr int kBusyRetryMs = 20;
+// Keep-alive at half the session's timeout, but never less often than this.
+constexpr int kMaxKeepAliveS = 30;
+
+int MsUntil(RtspClient::Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - RtspClient::Clock::now())
+                        .count();
+  return static_cast<int>(std::clamp<long long>(left, 0, kStopPollMs));
+}
+
+DWORD ErrorOfStatus(int status) {
+  switch (status) {
+    case 401:
+    case 403:
+      return NET_DVR_ERR_PASSWORD;
+    case 404:
+      return NET_DVR_ERR_NO_SUCH_STREAM;
+    case 461:
+      return RtspClient::kTransportRefused;
+    default:
+      return NET_DVR_ERR_STREAM;
+  }
+}
+
+std::vector<uint8_t> AddressBytes(const sockaddr_storage& address) {
+  if (address.ss_family == AF_INET) {
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&v4.sin_addr);
+    return {bytes, bytes + 4};
+  }
+  const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&v6.sin6_addr);
+  return {bytes, bytes + 16};
+}
+
+// "a-b" of a Transport parameter: a, or -1.
+int FirstOfRange(const std::string& range) {
+  if (range.empty() || range[0] < '0' || range[0] > '9') {
+    return -1;
+  }
+  return std::atoi(range.c_str());
+}
+
+}  // namespace
+
+bool RtspClient::Stopped() const { return m_stop != nullptr && m_stop->load(std::memory_order_relaxed); }
+
+DWORD RtspClient::Connect(Clock::time_point deadline) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(m_target.host.c_str(), std::to_string(m_target.port).c_str(), &hints, &found) !=
+      0) {
+    return NET_DVR_ERR_CONNECT;
+  }
+  DWORD error = NET_DVR_ERR_CONNECT;
+  for (addrinfo* at = found; at != nullptr && m_tcp < 0; at = at->ai_next) {
+    const int fd = socket(at->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+      error = NET_DVR_ERR_RESOURCE;
+      continue;
+    }
+    if (connect(fd, at->ai_addr, at->ai_addrlen) < 0 && errno != EINPROGRESS) {
+      close(fd);
+      continue;
+    }
+    pollfd wait{fd, POLLOUT, 0};
+    int ready = 0;
+    while (!Stopped() && Clock::now() < deadline && (ready = poll(&wait, 1, MsUntil(deadline))) == 0) {
+    }
+    int failure = 0;
+    socklen_t length = sizeof failure;
+    if (ready <= 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) < 0 || failure != 0) {
+      error = ready <= 0 && !Stopped() ? NET_DVR_ERR_TIMEOUT : NET_DVR_ERR_CONNECT;
+      close(fd);
+      continue;
+    }
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    sockaddr_storage peer{};
+    socklen_t peerLength = sizeof peer;
+    getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength);
+    m_deviceAddress = AddressBytes(peer);
+    m_tcp = fd;
+  }
+  freeaddrinfo(found);
+  return m_tcp >= 0 ? NET_DVR_NOERROR : error;
+}
+
+bool RtspClient::Send(const std::string& bytes) {
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = send(m_tcp, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd wait{m_tcp, POLLOUT, 0};
+      if (Stopped() || poll(&wait, 1, kStopPollMs * 50) <= 0) {
+        return false;  // a device that takes no request for a second is gone
+      }
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+std::string RtspClient::Request(const std::string& method, const std::string& uri,
+                                std::vector<std::pair<std::string, std::string>> headers) {
+  if (!m_session.empty()) {
+    headers.emplace_back("Session", m_session);
+  }
+  const std::string authorization = m_auth.Authorization(method, uri);
+  if (!authorization.empty()) {
+    headers.emplace_back("Authorization", authorization);
+  }
+  return BuildRtspRequest(method, uri, ++m_cseq, headers);
+}
+
+// Reads what the control connection has: 1 bytes taken, 0 none yet, -1 closed.
+int RtspClient::ReceiveControl() {
+  if (m_in.size() >= kMaxRtspMessageBytes + kMaxFrameBytes) {
+    return -1;  // the device sends more than any message may hold
+  }
+  char chunk[kReadChunkBytes];
+  const ssize_t n = recv(m_tcp, chunk, sizeof chunk, 0);
+  if (n > 0) {
+    m_in.append(chunk, static_cast<size_t>(n));
+    return 1;
+  }
+  if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+    return 0;
+  }
+  return -1;
+}
+
+// Takes one message or interleaved frame from the front of m_in: 1 an RTSP
+// message (in *message), 2 an RTP packet of the video (in *rtp), 3 something
+// else taken, 0 incomplete, -1 garbage or over the bounds.
+int RtspClient::TakeControlMessage(RtspMessage* message, std::vector<uint8_t>* rtp) {
+  if (m_in.empty()) {
+    return 0;
+  }
+  if (m_in[0] == '$') {
+    if (m_in.size() < 4) {
+      return 0;
+    }
+    const auto channel = static_cast<uint8_t>(m_in[1]);
+    const size_t length = static_cast<uint8_t>(m_in[2]) << 8 | static_cast<uint8_t>(m_in[3]);
+    if (m_in.size() < 4 + length) {
+      return 0;
+    }
+    const bool video = !m_udp && channel == m_rtpChannel && rtp != nullptr;
+    if (video) {
+      rtp->assign(m_in.begin() + 4, m_in.begin() + 4 + static_cast<long>(length));
+    }
+    m_in.erase(0, 4 + length);
+    return video ? 2 : 3;
+  }
+  size_t consumed = 0;
+  switch (ParseRtspMessage(m_in, message, &consumed)) {
+    case ParseResult::kIncomplete:
+      return 0;
+    case ParseResult::kComplete:
+      m_in.erase(0, consumed);
+      return 1;
+    default:
+      return -1;
+  }
+}
+
+// Waits for the control connection (and the UDP sockets while playing over
+// UDP) until the deadline: 1 something to read, 0 deadline, -1 stopped or broken.
+int RtspClient::Wait(Clock::time_point deadline) {
+  while (!Stopped()) {
+    if (Clock::now() >= deadline) {
+      return 0;
+    }
+    pollfd fds[3] = {{m_tcp, POLLIN, 0}, {m_udpRtp, POLLIN, 0}, {m_udpRtcp, POLLIN, 0}};
+    const int ready = poll(fds, m_udpRtp >= 0 ? 3 : 1, MsUntil(deadline));
+    if (ready < 0 && errno != EINTR) {
+      return -1;
+    }
+    if (ready > 0) {
+      return 1;
+    }
+  }
+  return -1;
+}
+
+// Waits for the answer with CSeq `cseq` (a device that leaves CSeq out is
+// taken at its word): NET_DVR_NOERROR once *answer holds it, or the reason.
+DWORD RtspClient::AwaitAnswer(int cseq, Clock::time_point deadline, RtspMessage* answer) {
+  for (;;) {
+    const int taken = TakeControlMessage(answer, nullptr);
+    if (taken < 0) {
+      return NET_DVR_ERR_STREAM;  // garbage, or a message over the bound
+    }
+    if (taken == 1 && answer->status != 0) {
+      const std::string answered = answer->Header("CSeq");
+      if (answered.empty() || std::atoi(answered.c_str()) == cseq) {
+        return NET_DVR_NOERROR;
+      }
+    }
+    if (taken != 0) {
+      continue;  // an older answer, a request of the device, or a frame: not ours
+    }
+    const int ready = Wait(deadline);
+    if (ready == 0) {
+      return NET_DVR_ERR_TIMEOUT;
+    }
+    if (ready < 0 || ReceiveControl() < 0) {
+      return Stopped() ? NET_DVR_ERR_TIMEOUT : NET_DVR_ERR_CONNECT;
+    }
+  }
+}
+
+DWORD RtspClient::Exchange(const std::string& method, const std::string& uri,
+                           const std::vector<std::pair<std::string, std::string>>& headers,
+                           Clock::time_point deadline, RtspMessage* answer) {
+  bool challenged = false;
+  for (;;) {
+    if (!Send(Request(method, uri, headers))) {
+      return NET_DVR_ERR_CONNECT;
+    }
+    const DWORD error = AwaitAnswer(m_cseq, deadline, answer);
+    if (error != NET_DVR_NOERROR) {
+      return error;
+    }
+    if (answer->status == 503) {
+      // Busy (a server still tearing down the previous client's pipeline, a
+      // recorder at its client limit): asked again until the deadline.
+      std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryMs));
+      if (Stopped() || Clock::now() >= deadline) {
+        return NET_DVR_ERR_TIMEOUT;
+      }
+      continue;
+    }
+    if (answer->status == 401 && !challenged) {
+      // One more round only to answer the authentication challenge.
+      challenged = true;
+      bool offered = false;
+      for (const auto& [name, value] : answer->headers) {
+        if (strcasecmp(name.c_str(), "WWW-Authenticate") == 0) {
+          offered = m_auth.Challenge(value) || offered;
+        }
+      }
+      if (offered) {
+        continue;
+      }
+    }
+    return answer->status / 100 == 2 ? NET_DVR_NOERROR : ErrorOfStatus(answer->status);
+  }
+}
+
+DWORD RtspClient::Describe(const RtspTarget& target, Clock::time_point deadline, SdpVideo* video) {
+  Close();
+  m_target = target;
+  m_auth = RtspAuth(target.user, target.password);
+  m_url = BuildRtspUrl(target.host, target.port, "", "", target.path);
+  DWORD error = Connect(deadline);
+  if (error != NET_DVR_NOERROR) {
+    return error;
+  }
+  RtspMessage answer;
+  error = Exchange("DESCRIBE", m_url, {{"Accept", "application/sdp"}}, deadline, &answer);
+  if (error != NET_DVR_NOERROR) {
+    return error;
+  }
+  if (!ParseSdpVideo(answer.body, video)) {
+    return NET_DVR_ERR_STREAM;  // no H.264 or H.265 video to show
+  }
+  std::string base = answer.Header("Content-Base");
+  if (base.empty()) {
+    base = answer.Header("Content-Location");
+  }
+  m_sessionUrl = base.empty() ? m_url : base;
+  m_controlUrl = ResolveControl(m_sessionUrl, video->control);
+  return NET_DVR_NOERROR;
+}
+
+bool RtspClient::OpenUdpPair(int* rtpPort) {
+  sockaddr_storage local{};
+  socklen_t length = sizeof local;
+  if (getsockname(m_tcp, reinterpret_cast<sockaddr*>(&local), &length) < 0) {
+    return false;
+  }
+  // RTP on an even port, RTCP on the next one, both on the interface that
+  // reaches the device (never all interfaces). A few tries find a free pair.
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    auto rtpAddress = local;
+    reinterpret_cast<sockaddr_in&>(rtpAddress).sin_port = 0;  // same offset for IPv6
+    const int rtp = socket(local.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (rtp < 0 || bind(rtp, reinterpret_cast<sockaddr*>(&rtpAddress), length) < 0 ||
+        getsockname(rtp, reinterpret_cast<sockaddr*>(&rtpAddress), &length) < 0) {
+      if (rtp >= 0) {
+        close(rtp);
+      }
+      return false;
+    }
+    const int port = ntohs(reinterpret_cast<sockaddr_in&>(rtpAddress).sin_port);
+    if (port % 2 != 0 || port == 65534) {
+      close(rtp);
+      continue;
+    }
+    auto rtcpAddress = rtpAddress;
+    reinterpret_cast<sockaddr_in&>(rtcpAddress).sin_port = htons(static_cast<uint16_t>(port + 1));
+    const int rtcp = socket(local.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (rtcp < 0 || bind(rtcp, reinterpret_cast<sockaddr*>(&rtcpAddress), length) < 0) {
+      if (rtcp >= 0) {
+        close(rtcp);
+      }
+      close(rtp);
+      continue;
+    }
+    setsockopt(rtp, SOL_SOCKET, SO_RCVBUF, &kUdpReceiveBufferBytes, sizeof kUdpReceiveBufferBytes);
+    m_udpRtp = rtp;
+    m_udpRtcp = rtcp;
+    *rtpPort = port;
+    return true;
+  }
+  return false;
+}
+
+DWORD RtspClient::Setup(bool udp, Clock::time_point deadline) {
+  std::string transport;
+  int rtpPort = 0;
+  if (udp) {
+    if (!OpenUdpPair(&rtpPort)) {
+      return NET_DVR_ERR_RESOURCE;
+    }
+    transport = "RTP/AVP;unicast;client_port=" + std::to_string(rtpPort) + "-" +
+                std::to_string(rtpPort + 1);
+  } else {
+    transport = "RTP/AVP/TCP;unicast;interleaved=0-1";
+  }
+  RtspMessage answer;
+  const DWORD error = Exchange("SETUP", m_controlUrl, {{"Transport", transport}}, deadline, &answer);
+  if (error != NET_DVR_NOERROR) {
+    CloseUdp();
+    return error;
+  }
+  const std::string session = answer.Header("Session");
+  m_session = session.substr(0, session.find(';'));
+  const int timeout = std::atoi(HeaderParameter(session, "timeout").c_str());
+  m_timeoutS = timeout > 0 ? timeout : 60;
+  const std::string answered = answer.Header("Transport");
+  if (!udp) {
+    const int channel = FirstOfRange(HeaderParameter(answered, "interleaved"));
+    m_rtpChannel = channel >= 0 && channel < 256 ? channel : 0;
+  }
+  m_udp = udp;
+  return NET_DVR_NOERROR;
+}
+
+DWORD RtspClient::Play(Clock::time_point deadline) {
+  RtspMessage answer;
+  // Aggregate control: the session's address, as the description gave it.
+  const DWORD error =
+      Exchange("PLAY", m_sessionUrl, {{"Range", "npt=0.000-"}}, deadline, &answer);
+  if (error != NET_DVR_NOERROR) {
+    return error;
+  }
+  m_nextKeepAlive = Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
+  return NET_DVR_NOERROR;
+}
+
+void RtspClient::KeepAlive() {
+  if (Clock::now() < m_nextKeepAlive) {
+    return;
+  }
+  // OPTIONS within the session: every device answers it, and it refreshes the
+  // session; the answer is taken and dropped by the reading loop.
+  Send(Request("OPTIONS", m_sessionUrl, {}));
+  m_nextKeepAlive = Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
+}
+
+int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline) {
+  for (;;) {
+    KeepAlive();
+    RtspMessage message;
+    const int taken = TakeControlMessage(&message, packet);
+    if (taken < 0) {
+      return -1;
+    }
+    if (taken == 2) {
+      return 1;
+    }
+    if (taken != 0) {
+      continue;  // an answer to a keep-alive, or the device's own request
+    }
+    if (m_udp) {
+      sockaddr_storage from{};
+      socklen_t length = sizeof from;
+      packet->resize(kMaxFrameBytes);
+      const ssize_t n = recvfrom(m_udpRtp, packet->data(), packet->size(), 0,
+                                 reinterpret_cast<sockaddr*>(&from), &length);
+      if (n > 0 && AddressBytes(from) == m_deviceAddress) {
+        packet->resize(static_cast<size_t>(n));
+        return 1;
+      }
+      char rtcp[2048];
+      while (recv(m_udpRtcp, rtcp, sizeof rtcp, 0) > 0) {
+        // The device's sender reports carry nothing we use.
+      }
+      if (n > 0) {
+        continue;  // from another sender: not the device's stream
+      }
+    }
+    const int ready = Wait(deadline);
+    if (ready <= 0) {
+      return ready;
+    }
+    if (ReceiveControl() < 0) {
+      return -1;
+    }
+  }
+}
+
+void RtspClient::CloseUdp() {
+  for (int* fd : {&m_udpRtp, &m_udpRtcp}) {
+    if (*fd >= 0) {
+      close(*fd);
+      *fd = -1;
+    }
+  }
+}
+
+void RtspClient::Close() {
+  if (m_tcp >= 0) {
+    if (!m_session.empty()) {
+      Send(Request("TEARDOWN", m_sessionUrl, {}));  // not waited for: the device may be gone
+    }
+    close(m_tcp);
+    m_tcp = -1;
+  }
+  CloseUdp();
+  m_session.clear();
+  m_in.clear();
+  m_udp = false;
+  m_cseq = 0;
+}
+
+}  // namespace device

@@ -1,0 +1,146 @@
+#include "platform/device/rtsp_message.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace device {
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// Content-Length as a byte count; false for anything but plain digits or a
+// value beyond the message bound (an announced 2 GB body is refused here,
+// before anything is allocated for it).
+bool ParseLength(std::string_view text, size_t* length) {
+  text = Trim(text);
+  if (text.empty() || text.size() > 10) {
+    return false;
+  }
+  size_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    value = value * 10 + static_cast<size_t>(c - '0');
+  }
+  *length = value;
+  return true;
+}
+
+}  // namespace
+
+std::string RtspMessage::Header(std::string_view name) const {
+  for (const auto& [key, value] : headers) {
+    if (EqualsNoCase(key, name)) {
+      return value;
+    }
+  }
+  return {};
+}
+
+ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_t* consumed) {
+  const size_t end = bytes.find("\r\n\r\n");
+  if (end == std::string_view::npos) {
+    return bytes.size() >= kMaxRtspMessageBytes ? ParseResult::kTooLarge
+                                                : ParseResult::kIncomplete;
+  }
+  const size_t headerBytes = end + 4;
+  if (headerBytes > kMaxRtspMessageBytes) {
+    return ParseResult::kTooLarge;
+  }
+  RtspMessage parsed;
+  std::string_view head = bytes.substr(0, end);
+  size_t lineEnd = head.find("\r\n");
+  parsed.startLine = std::string(head.substr(0, lineEnd));
+  if (parsed.startLine.rfind("RTSP/", 0) == 0) {
+    const size_t space = parsed.startLine.find(' ');
+    if (space == std::string::npos) {
+      return ParseResult::kInvalid;
+    }
+    parsed.status = std::atoi(parsed.startLine.c_str() + space + 1);
+    if (parsed.status < 100 || parsed.status > 999) {
+      return ParseResult::kInvalid;
+    }
+  } else if (parsed.startLine.find(" RTSP/") == std::string::npos) {
+    return ParseResult::kInvalid;
+  }
+  size_t length = 0;
+  while (lineEnd != std::string_view::npos) {
+    head.remove_prefix(lineEnd + 2);
+    lineEnd = head.find("\r\n");
+    const std::string_view line = head.substr(0, lineEnd);
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+      continue;  // a folded or broken line carries nothing we use
+    }
+    std::string name(Trim(line.substr(0, colon)));
+    std::string value(Trim(line.substr(colon + 1)));
+    if (EqualsNoCase(name, "Content-Length") && !ParseLength(value, &length)) {
+      return ParseResult::kTooLarge;
+    }
+    parsed.headers.emplace_back(std::move(name), std::move(value));
+  }
+  if (length > kMaxRtspMessageBytes - headerBytes) {
+    return ParseResult::kTooLarge;
+  }
+  if (bytes.size() < headerBytes + length) {
+    return ParseResult::kIncomplete;
+  }
+  parsed.body = std::string(bytes.substr(headerBytes, length));
+  *message = std::move(parsed);
+  *consumed = headerBytes + length;
+  return ParseResult::kComplete;
+}
+
+std::string BuildRtspRequest(std::string_view method, std::string_view uri, int cseq,
+                             const std::vector<std::pair<std::string, std::string>>& headers) {
+  std::string request;
+  request.append(method).append(" ").append(uri).append(" RTSP/1.0\r\n");
+  request.append("CSeq: ").append(std::to_string(cseq)).append("\r\n");
+  for (const auto& [name, value] : headers) {
+    request.append(name).append(": ").append(value).append("\r\n");
+  }
+  request.append("User-Agent: Tarnview\r\n\r\n");
+  return request;
+}
+
+std::string HeaderParameter(std::string_view value, std::string_view name, bool* present) {
+  if (present != nullptr) {
+    *present = false;
+  }
+  while (!value.empty()) {
+    const size_t semicolon = value.find(';');
+    const std::string_view item = Trim(value.substr(0, semicolon));
+    const size_t equals = item.find('=');
+    if (EqualsNoCase(Trim(item.substr(0, equals)), name)) {
+      if (present != nullptr) {
+        *present = true;
+      }
+      return equals == std::string_view::npos ? std::string() : std::string(item.substr(equals + 1));
+    }
+    if (semicolon == std::string_view::npos) {
+      break;
+    }
+    value.remove_prefix(semicolon + 1);
+  }
+  return {};
+}
+
+}  // namespace device
