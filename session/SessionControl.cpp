@@ -120,6 +120,14 @@ void OnStartTeaching(SessionDialog& dialog) {
     return;
   }
   s_bRealPlayActive = true;
+  // The device may have refused the link mode asked for; the stream then runs
+  // on the other one, and the log says so.
+  DWORD dwUsedLinkMode = request.dwLinkMode;
+  if (NET_DVR_GetRealPlayLinkMode(g_lRealHandle, &dwUsedLinkMode) &&
+      dwUsedLinkMode != request.dwLinkMode) {
+    g_workLog.WriteLog("linkmode %d refused, linkmode %d used\n",
+                       static_cast<int>(request.dwLinkMode), static_cast<int>(dwUsedLinkMode));
+  }
   // 13.
   g_workLog.WriteLog("play suc\n");
   dialog.EnableStartButton(false);

@@ -10,6 +10,7 @@ struct State {
   std::vector<Call> calls;
   LONG loginResult = 0;
   LONG realPlayResult = 0;
+  LONG usedLinkMode = -1;
   DWORD lastError = 0;
   NET_DVR_DEVICEINFO_V30 info{};
   NET_DVR_PREVIEWINFO request{};
@@ -36,6 +37,7 @@ void Reset() {
   s.calls.clear();
   s.loginResult = 0;
   s.realPlayResult = 0;
+  s.usedLinkMode = -1;
   s.lastError = 0;
   s.info = NET_DVR_DEVICEINFO_V30{};
   s.request = NET_DVR_PREVIEWINFO{};
@@ -45,6 +47,7 @@ void Reset() {
 
 void SetLoginResult(LONG handle) { TheState().loginResult = handle; }
 void SetRealPlayResult(LONG handle) { TheState().realPlayResult = handle; }
+void SetUsedLinkMode(LONG linkMode) { TheState().usedLinkMode = linkMode; }
 void SetLastError(DWORD error) { TheState().lastError = error; }
 
 void SetDeviceInfo(BYTE type, BYTE channels, BYTE firstChannel) {
@@ -140,6 +143,13 @@ LONG NET_DVR_RealPlay_V40(LONG userId, NET_DVR_PREVIEWINFO* request, REALDATACAL
   TheState().request = *request;
   TheState().dataCallback = callback;
   return TheState().realPlayResult;
+}
+
+BOOL NET_DVR_GetRealPlayLinkMode(LONG realHandle, DWORD* linkMode) {
+  Record("NET_DVR_GetRealPlayLinkMode", std::to_string(realHandle));
+  const LONG used = TheState().usedLinkMode;
+  *linkMode = used >= 0 ? static_cast<DWORD>(used) : TheState().request.dwLinkMode;
+  return TRUE;
 }
 
 BOOL NET_DVR_StopRealPlay(LONG realHandle) {

@@ -20,6 +20,8 @@ struct Call {
 void Reset();
 void SetLoginResult(LONG handle);      // negative: the login fails
 void SetRealPlayResult(LONG handle);   // negative: real play fails
+// The link mode the real play reports it runs on; -1 (the default): as asked.
+void SetUsedLinkMode(LONG linkMode);
 void SetLastError(DWORD error);
 // What a successful login writes into the device information block.
 void SetDeviceInfo(BYTE type, BYTE channels, BYTE firstChannel);

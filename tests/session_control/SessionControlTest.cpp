@@ -44,7 +44,7 @@ TEST_F(StartTeaching, SucceedsWithLogLinesButtonsAndFullScreenInOrder) {
                           "ch:1,steamtype:0,linkmode:0\n", "play suc\n"));
   EXPECT_THAT(fakedevice::CallNames(),
               ElementsAre("NET_DVR_Login_V30", "NET_DVR_SetExceptionCallBack_V30",
-                          "NET_DVR_RealPlay_V40"));
+                          "NET_DVR_RealPlay_V40", "NET_DVR_GetRealPlayLinkMode"));
   EXPECT_EQ(fakedevice::Calls()[0].args, "192.168.1.64,8000,admin,60917");
   EXPECT_EQ(fakedevice::Calls()[1].args, "0,null,null");
   EXPECT_EQ(fakedevice::Calls()[2].args, "5,null");
@@ -71,6 +71,21 @@ TEST_F(StartTeaching, RequestBlockCarriesChannelOneAndTheConfiguredTypeAndMode) 
     ASSERT_EQ(bytes[i], 0) << "offset " << i;
   }
   EXPECT_EQ(LogMessages()[2], "ch:1,steamtype:1,linkmode:1\n");
+  EXPECT_EQ(LogMessages()[3], "play suc\n");
+}
+
+TEST_F(StartTeaching, LogsTheOtherLinkModeWhenTheDeviceRefusedTheOneAsked) {
+  for (const LONG asked : {0, 1}) {
+    g_settings.dwLinkMode = asked;
+    fakedevice::SetUsedLinkMode(1 - asked);
+    OnStartTeaching(m_dialog);
+    const std::vector<std::string> lines = LogMessages();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "linkmode " + std::to_string(asked) + " refused, linkmode " +
+                                           std::to_string(1 - asked) + " used\n");
+    EXPECT_EQ(lines.back(), "play suc\n");
+    StopSession(m_dialog);
+  }
 }
 
 TEST_F(StartTeaching, CutsPasswordToSixteenAndUserNameToNinetyNine) {
@@ -132,7 +147,7 @@ TEST_F(StartTeaching, RealPlayFailureLogsOutCleansUpAndNextStartSetsTheSdkUpAgai
   EXPECT_EQ(calls[3].name, "NET_DVR_SetRtspPath");
   EXPECT_EQ(calls[3].args, "/live/{stream}");
   EXPECT_EQ(calls[4].name, "NET_DVR_Login_V30");
-  EXPECT_EQ(calls.back().name, "NET_DVR_RealPlay_V40");
+  EXPECT_EQ(calls[calls.size() - 2].name, "NET_DVR_RealPlay_V40");
   EXPECT_EQ(m_dialog.events.back(), "fullscreen");
 }
 
