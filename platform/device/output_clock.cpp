@@ -18,7 +18,9 @@ int64_t OutputClock::Next(bool hasPts, int64_t inputPts90k) {
   const int64_t continued = m_started ? m_last + kNominalStep : kFirstStamp;
   int64_t stamp = continued;
   if (hasPts) {
-    if (m_haveOrigin && FartherThan(m_lastIn, inputPts90k, kMaxJump)) {
+    const bool leap = FartherThan(m_lastIn, inputPts90k, kMaxJump);
+    const bool stepBack = inputPts90k < m_lastIn && FartherThan(m_lastIn, inputPts90k, kMaxBackStep);
+    if (m_haveOrigin && (leap || stepBack)) {
       m_haveOrigin = false;
     }
     if (!m_haveOrigin) {

@@ -19,6 +19,10 @@ class OutputClock {
   // connection does: the stamps go on one nominal step later instead of
   // leaping, and their arithmetic stays far from overflow.
   static constexpr int64_t kMaxJump = 60 * 90000;  // one minute
+  // A step back further than this (more than any reordering of B-frames) is
+  // a camera that restarted its clock: a new origin too, so that the stamps
+  // go on at the stream's pace instead of crawling until the input catches up.
+  static constexpr int64_t kMaxBackStep = 90000;  // one second
 
   // A new connection: its time stamps start from a new origin, continued one
   // nominal step after the last stamp given out.

@@ -132,6 +132,10 @@ TEST(OutputClock, InputClockThatLeapsTakesANewOriginInsteadOfOverflowing) {
   // A camera that resets its clock goes on one step later, not hours later.
   const int64_t c = clock.Next(true, 5 * 3600 * 90000LL);
   EXPECT_EQ(c, b + 3600 + OutputClock::kNominalStep);
+  // A clock that starts again a few seconds back goes on at its own pace.
+  const int64_t d = clock.Next(true, 5 * 3600 * 90000LL - 5 * 90000);
+  EXPECT_EQ(d, c + OutputClock::kNominalStep);
+  EXPECT_EQ(clock.Next(true, 5 * 3600 * 90000LL - 5 * 90000 + 3600), d + 3600);
 }
 
 }  // namespace
