@@ -1,5 +1,7 @@
 #include "platform/device/rtp_depacketizer.h"
 
+#include <algorithm>
+
 namespace device {
 namespace {
 
@@ -47,11 +49,9 @@ void RtpDepacketizer::Push(const uint8_t* packet, size_t size) {
   if (offset >= end) {
     return;
   }
-  if (m_haveSequence && sequence != m_nextSequence) {
-    m_inFragment = false;  // a lost fragment spoils its whole NAL unit
-    if (m_haveCurrent) {
-      m_current.key = false;  // a damaged picture is no place to start decoding
-    }
+  if (m_haveSequence && sequence != m_nextSequence && m_haveCurrent) {
+    AbandonFragment();      // a lost fragment spoils its whole NAL unit
+    m_current.key = false;  // a damaged picture is no place to start decoding
   }
   m_haveSequence = true;
   m_nextSequence = static_cast<uint16_t>(sequence + 1);
@@ -80,7 +80,7 @@ bool RtpDepacketizer::Pop(AccessUnit* unit) {
 }
 
 void RtpDepacketizer::Complete() {
-  m_inFragment = false;
+  AbandonFragment();  // its last fragment never came
   m_haveCurrent = false;
   if (m_current.bytes.empty()) {
     return;
@@ -99,6 +99,7 @@ void RtpDepacketizer::AddNal(const uint8_t* nal, size_t size) {
   if (m_current.bytes.size() + sizeof kStartCode + size > kMaxAccessUnitBytes) {
     m_current.bytes.clear();
     m_current.key = false;
+    m_inFragment = false;
     return;
   }
   if (IsKeyNal(m_codec, nal)) {
@@ -108,9 +109,34 @@ void RtpDepacketizer::AddNal(const uint8_t* nal, size_t size) {
   m_current.bytes.insert(m_current.bytes.end(), nal, nal + size);
 }
 
-void RtpDepacketizer::BeginFragment(const uint8_t* header, size_t headerSize) {
-  AddNal(header, headerSize);
-  m_inFragment = !m_current.bytes.empty();
+void RtpDepacketizer::AbandonFragment() {
+  if (m_inFragment) {
+    m_current.bytes.resize(std::min(m_fragmentStart, m_current.bytes.size()));
+    m_inFragment = false;
+  }
+}
+
+void RtpDepacketizer::Fragment(const uint8_t* header, size_t headerSize, uint8_t fuHeader,
+                               const uint8_t* part, size_t size) {
+  if ((fuHeader & 0x80) != 0) {  // start
+    AbandonFragment();
+    m_fragmentStart = m_current.bytes.size();
+    AddNal(header, headerSize);
+    m_inFragment = m_current.bytes.size() > m_fragmentStart;
+  }
+  if (!m_inFragment) {
+    return;  // its start was lost
+  }
+  if (m_current.bytes.size() + size > kMaxAccessUnitBytes) {
+    m_current.bytes.clear();
+    m_current.key = false;
+    m_inFragment = false;
+    return;
+  }
+  m_current.bytes.insert(m_current.bytes.end(), part, part + size);
+  if ((fuHeader & 0x40) != 0) {  // end
+    m_inFragment = false;
+  }
 }
 
 void RtpDepacketizer::Payload(const uint8_t* payload, size_t size) {
@@ -123,11 +149,12 @@ void RtpDepacketizer::Payload(const uint8_t* payload, size_t size) {
 
 void RtpDepacketizer::PayloadH264(const uint8_t* payload, size_t size) {
   const int type = payload[0] & 0x1F;
+  if (type != 28) {
+    AbandonFragment();  // its end was lost
+  }
   if (type >= 1 && type <= 23) {
-    m_inFragment = false;
     AddNal(payload, size);
   } else if (type == 24) {  // STAP-A: 16-bit size, NAL unit, ...
-    m_inFragment = false;
     for (size_t at = 1; at + 2 <= size;) {
       const size_t nalSize = Read16(payload + at);
       at += 2;
@@ -139,21 +166,8 @@ void RtpDepacketizer::PayloadH264(const uint8_t* payload, size_t size) {
     }
   } else if (type == 28 && size > 2) {  // FU-A: indicator, header (S E R type), part
     const uint8_t fuHeader = payload[1];
-    if ((fuHeader & 0x80) != 0) {
-      const uint8_t nalHeader = static_cast<uint8_t>((payload[0] & 0xE0) | (fuHeader & 0x1F));
-      BeginFragment(&nalHeader, 1);
-    }
-    if (m_inFragment) {
-      if (m_current.bytes.size() + size - 2 > kMaxAccessUnitBytes) {
-        m_current.bytes.clear();
-        m_inFragment = false;
-        return;
-      }
-      m_current.bytes.insert(m_current.bytes.end(), payload + 2, payload + size);
-      if ((fuHeader & 0x40) != 0) {
-        m_inFragment = false;
-      }
-    }
+    const uint8_t nalHeader = static_cast<uint8_t>((payload[0] & 0xE0) | (fuHeader & 0x1F));
+    Fragment(&nalHeader, 1, fuHeader, payload + 2, size - 2);
   }
   // STAP-B, MTAP and FU-B belong to the interleaved mode, which we never ask for.
 }
@@ -163,11 +177,12 @@ void RtpDepacketizer::PayloadH265(const uint8_t* payload, size_t size) {
     return;
   }
   const int type = (payload[0] >> 1) & 0x3F;
+  if (type != 49) {
+    AbandonFragment();  // its end was lost
+  }
   if (type < 48) {
-    m_inFragment = false;
     AddNal(payload, size);
   } else if (type == 48) {  // aggregation packet: header, then 16-bit size, NAL unit, ...
-    m_inFragment = false;
     for (size_t at = 2; at + 2 <= size;) {
       const size_t nalSize = Read16(payload + at);
       at += 2;
@@ -179,22 +194,9 @@ void RtpDepacketizer::PayloadH265(const uint8_t* payload, size_t size) {
     }
   } else if (type == 49 && size > 3) {  // fragmentation unit: header, FU header (S E type), part
     const uint8_t fuHeader = payload[2];
-    if ((fuHeader & 0x80) != 0) {
-      const uint8_t nalHeader[2] = {
-          static_cast<uint8_t>((payload[0] & 0x81) | ((fuHeader & 0x3F) << 1)), payload[1]};
-      BeginFragment(nalHeader, 2);
-    }
-    if (m_inFragment) {
-      if (m_current.bytes.size() + size - 3 > kMaxAccessUnitBytes) {
-        m_current.bytes.clear();
-        m_inFragment = false;
-        return;
-      }
-      m_current.bytes.insert(m_current.bytes.end(), payload + 3, payload + size);
-      if ((fuHeader & 0x40) != 0) {
-        m_inFragment = false;
-      }
-    }
+    const uint8_t nalHeader[2] = {
+        static_cast<uint8_t>((payload[0] & 0x81) | ((fuHeader & 0x3F) << 1)), payload[1]};
+    Fragment(nalHeader, 2, fuHeader, payload + 3, size - 3);
   }
   // Type 50 (PACI) carries nothing a decoder needs.
 }

@@ -37,7 +37,11 @@ class RtpDepacketizer {
 
  private:
   void AddNal(const uint8_t* nal, size_t size);
-  void BeginFragment(const uint8_t* header, size_t headerSize);
+  // One piece of a fragmented NAL unit: its rebuilt header (used at the
+  // start), the FU header with the start and end bits, and the piece.
+  void Fragment(const uint8_t* header, size_t headerSize, uint8_t fuHeader, const uint8_t* part,
+                size_t size);
+  void AbandonFragment();  // drops a fragmented NAL unit that will not be whole
   void Complete();
   void Payload(const uint8_t* payload, size_t size);
   void PayloadH264(const uint8_t* payload, size_t size);
@@ -48,6 +52,7 @@ class RtpDepacketizer {
   AccessUnit m_current;
   bool m_haveCurrent = false;
   bool m_inFragment = false;  // a fragmented NAL unit is being joined
+  size_t m_fragmentStart = 0;  // where it starts in m_current.bytes
   bool m_haveSequence = false;
   uint16_t m_nextSequence = 0;
   std::deque<AccessUnit> m_ready;

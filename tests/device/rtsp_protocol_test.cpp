@@ -1,0 +1,257 @@
+// The device layer's RTSP pieces on their own: replies bounded before
+// anything is allocated for them, the one video medium picked from any SDP,
+// RTP joined back into whole pictures for H.264 and H.265, and the login and
+// real play against a device that refuses transports or announces a huge reply.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/device/device.h"
+#include "platform/device/rtp_depacketizer.h"
+#include "platform/device/rtsp_message.h"
+#include "platform/device/sdp.h"
+#include "tests/device/scripted_device.h"
+
+namespace device {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct MessageCase {
+  const char* name;
+  std::string bytes;
+  ParseResult expected;
+};
+
+class RtspMessageBounds : public ::testing::TestWithParam<MessageCase> {};
+
+TEST_P(RtspMessageBounds, ParsesOrRefusesBeforeAllocating) {
+  RtspMessage message;
+  size_t consumed = 0;
+  EXPECT_EQ(ParseRtspMessage(GetParam().bytes, &message, &consumed), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, RtspMessageBounds,
+    ::testing::Values(
+        MessageCase{"WholeWithBody", "RTSP/1.0 200 OK\r\nCSeq: 2\r\nContent-Length: 3\r\n\r\nv=0",
+                    ParseResult::kComplete},
+        MessageCase{"BodyStillComing", "RTSP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nv=0",
+                    ParseResult::kIncomplete},
+        MessageCase{"AnnouncesTwoGigabytes",
+                    "RTSP/1.0 200 OK\r\nContent-Length: 2000000000\r\n\r\n", ParseResult::kTooLarge},
+        MessageCase{"AnnouncesJustOverAMebibyte",
+                    "RTSP/1.0 200 OK\r\nContent-Length: 1048577\r\n\r\n", ParseResult::kTooLarge},
+        MessageCase{"LengthThatIsNoNumber", "RTSP/1.0 200 OK\r\nContent-Length: -5\r\n\r\n",
+                    ParseResult::kTooLarge},
+        MessageCase{"HeadersThatNeverEnd",
+                    "RTSP/1.0 200 OK\r\n" + std::string(kMaxRtspMessageBytes, 'x'),
+                    ParseResult::kTooLarge},
+        MessageCase{"Garbage", "\x01\x02garbage\r\n\r\n", ParseResult::kInvalid}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+TEST(Sdp, PicksTheFirstH264OrH265VideoAmongAnyOtherMedia) {
+  SdpVideo video;
+  // Thousands of audio lines ahead of the video: only the video is taken.
+  ASSERT_TRUE(ParseSdpVideo(testing_device::SdpWithAudioFirst(5000), &video));
+  EXPECT_EQ(video.codec, VideoCodec::kH264);
+  EXPECT_EQ(video.control, "video");
+  EXPECT_EQ(Bytes(video.parameterSets.begin(), video.parameterSets.begin() + 5),
+            (Bytes{0, 0, 0, 1, 0x67}));
+
+  const std::string hevc =
+      "v=0\r\nm=video 0 RTP/AVP 26\r\na=rtpmap:26 JPEG/90000\r\n"
+      "m=video 0 RTP/AVP 97 98\r\na=rtpmap:98 H265/90000\r\n"
+      "a=fmtp:97 sprop-sps=AAAA\r\na=fmtp:98 sprop-pps=RAE=; sprop-vps=QAE=;sprop-sps=QgE=\r\n"
+      "a=control:rtsp://cam/stream=1\r\nm=audio 0 RTP/AVP 97\r\na=rtpmap:97 MPEG4-GENERIC/16000\r\n";
+  ASSERT_TRUE(ParseSdpVideo(hevc, &video));
+  EXPECT_EQ(video.codec, VideoCodec::kH265);
+  EXPECT_EQ(video.payloadType, 98);
+  // VPS, SPS, PPS in that order, whatever order the camera listed them in.
+  EXPECT_EQ(video.parameterSets, (Bytes{0, 0, 0, 1, 0x40, 1, 0, 0, 0, 1, 0x42, 1, 0, 0, 0, 1, 0x44, 1}));
+  EXPECT_EQ(ResolveControl("rtsp://cam/ch1/", video.control), "rtsp://cam/stream=1");
+  EXPECT_EQ(ResolveControl("rtsp://cam/ch1/", "trackID=0"), "rtsp://cam/ch1/trackID=0");
+  EXPECT_EQ(ResolveControl("rtsp://cam/ch1", "*"), "rtsp://cam/ch1");
+
+  EXPECT_FALSE(ParseSdpVideo("v=0\r\nm=audio 0 RTP/AVP 0\r\nm=video 0 RTP/AVP 96\r\n"
+                             "a=rtpmap:96 MP4V-ES/90000\r\n",
+                             &video));
+}
+
+Bytes Rtp(uint16_t sequence, uint32_t time, bool marker, const Bytes& payload) {
+  Bytes packet = {0x80, static_cast<uint8_t>((marker ? 0x80 : 0) | 96),
+                  static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence),
+                  static_cast<uint8_t>(time >> 24), static_cast<uint8_t>(time >> 16),
+                  static_cast<uint8_t>(time >> 8), static_cast<uint8_t>(time), 0, 0, 0, 1};
+  packet.insert(packet.end(), payload.begin(), payload.end());
+  return packet;
+}
+
+struct DepacketizerCase {
+  const char* name;
+  VideoCodec codec;
+  std::vector<Bytes> payloads;  // one RTP packet each, the last with the marker
+  Bytes expected;               // the access unit, Annex B
+  bool key;
+};
+
+class Depacketizer : public ::testing::TestWithParam<DepacketizerCase> {};
+
+TEST_P(Depacketizer, JoinsOnePictureFromItsPackets) {
+  const DepacketizerCase& c = GetParam();
+  RtpDepacketizer depacketizer(c.codec, 96);
+  for (size_t i = 0; i < c.payloads.size(); ++i) {
+    const Bytes packet = Rtp(static_cast<uint16_t>(100 + i), 9000, i + 1 == c.payloads.size(),
+                             c.payloads[i]);
+    depacketizer.Push(packet.data(), packet.size());
+  }
+  AccessUnit unit;
+  ASSERT_TRUE(depacketizer.Pop(&unit));
+  EXPECT_EQ(unit.bytes, c.expected);
+  EXPECT_EQ(unit.key, c.key);
+  EXPECT_EQ(unit.rtpTime, 9000u);
+  EXPECT_FALSE(depacketizer.Pop(&unit));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Payloads, Depacketizer,
+    ::testing::Values(
+        // STAP-A with SPS and PPS, then an IDR slice in three FU-A fragments.
+        DepacketizerCase{"H264AggregateAndFragments",
+                         VideoCodec::kH264,
+                         {{0x18, 0, 2, 0x67, 1, 0, 2, 0x68, 2},
+                          {0x7C, 0x85, 0xA},
+                          {0x7C, 0x05, 0xB},
+                          {0x7C, 0x45, 0xC}},
+                         {0, 0, 0, 1, 0x67, 1, 0, 0, 0, 1, 0x68, 2, 0, 0, 0, 1, 0x65, 0xA, 0xB, 0xC},
+                         true},
+        DepacketizerCase{"H264SingleNonKeySlice", VideoCodec::kH264, {{0x41, 7, 7}},
+                         {0, 0, 0, 1, 0x41, 7, 7}, false},
+        // Aggregation packet with VPS and SPS, then an IDR (type 19) in two fragments.
+        DepacketizerCase{"H265AggregateAndFragments",
+                         VideoCodec::kH265,
+                         {{0x60, 1, 0, 2, 0x40, 1, 0, 2, 0x42, 1},
+                          {0x62, 1, 0x93, 0xA},
+                          {0x62, 1, 0x53, 0xB}},
+                         {0, 0, 0, 1, 0x40, 1, 0, 0, 0, 1, 0x42, 1, 0, 0, 0, 1, 0x26, 1, 0xA, 0xB},
+                         true},
+        // A CRA picture (type 21) also lets a decoder start.
+        DepacketizerCase{"H265SingleCra", VideoCodec::kH265, {{0x2A, 1, 5}}, {0, 0, 0, 1, 0x2A, 1, 5},
+                         true}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+TEST(DepacketizerLoss, LostFragmentDropsItsNalUnitAndANewTimeStampEndsAPicture) {
+  RtpDepacketizer depacketizer(VideoCodec::kH264, 96);
+  const std::vector<Bytes> packets = {
+      Rtp(1, 100, false, {0x67, 1}),           // SPS
+      Rtp(2, 100, false, {0x7C, 0x85, 0xA}),   // IDR start; 3 is lost
+      Rtp(4, 100, false, {0x7C, 0x45, 0xC}),   // IDR end (no marker: the marker was lost too)
+      Rtp(5, 200, true, {0x41, 9}),            // the next picture
+      Rtp(6, 300, true, {0x00, 1}),            // payload type 0 is no NAL unit: nothing
+  };
+  for (const Bytes& packet : packets) {
+    depacketizer.Push(packet.data(), packet.size());
+  }
+  AccessUnit unit;
+  ASSERT_TRUE(depacketizer.Pop(&unit));
+  EXPECT_EQ(unit.bytes, (Bytes{0, 0, 0, 1, 0x67, 1}));  // the broken IDR left out
+  EXPECT_FALSE(unit.key);
+  ASSERT_TRUE(depacketizer.Pop(&unit));
+  EXPECT_EQ(unit.rtpTime, 200u);
+  EXPECT_FALSE(depacketizer.Pop(&unit));
+}
+
+// Login and real play against a device shaped by the test.
+class ScriptedDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(NET_DVR_Init());
+    NET_DVR_SetConnectTime(2000, 1);
+  }
+  void TearDown() override { NET_DVR_Cleanup(); }
+  static LONG Login(const testing_device::ScriptedDevice& device) {
+    NET_DVR_DEVICEINFO_V30 info{};
+    return NET_DVR_Login_V30("127.0.0.1", device.Port(), "admin", "x", &info);
+  }
+  static LONG Play(LONG login, DWORD linkMode) {
+    NET_DVR_PREVIEWINFO request{};
+    request.lChannel = 1;
+    request.dwLinkMode = linkMode;
+    return NET_DVR_RealPlay_V40(
+        login, &request, [](LONG, DWORD, BYTE*, DWORD, void*) {}, nullptr);
+  }
+};
+
+long PeakRssKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST_F(ScriptedDeviceTest, ReplyAnnouncingTwoGigabytesIsRefusedWithoutAllocatingIt) {
+  testing_device::ScriptedDevice device({"", false, false, 2000000000LL});
+  const long before = PeakRssKb();
+  EXPECT_LT(Login(device), 0);
+  EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_STREAM);
+  EXPECT_LT(PeakRssKb() - before, 64 * 1024) << "kB of peak memory grown";
+}
+
+TEST_F(ScriptedDeviceTest, ThousandsOfMediaLinesSetUpOnlyTheVideo) {
+  testing_device::ScriptedDevice device({testing_device::SdpWithAudioFirst(5000)});
+  const LONG login = Login(device);
+  ASSERT_GE(login, 0);
+  EXPECT_EQ(device.Setups(), 0) << "the login sets nothing up";
+  const LONG play = Play(login, 0);
+  ASSERT_GE(play, 0);
+  EXPECT_EQ(device.Setups(), 1);
+  EXPECT_TRUE(NET_DVR_StopRealPlay(play));
+}
+
+// Each link mode asked of a device that refuses it, or (UDP) sends nothing:
+// the play runs on the other mode.
+struct FallbackCase {
+  bool refuseTcp;
+  bool refuseUdp;
+  bool silentUdp;
+  DWORD asked;
+  DWORD used;
+};
+
+class LinkModeFallback : public ScriptedDeviceTest,
+                         public ::testing::WithParamInterface<FallbackCase> {};
+
+TEST_P(LinkModeFallback, PlaysOnTheOtherModeOnce) {
+  const FallbackCase& c = GetParam();
+  testing_device::ScriptedDevice device(
+      {testing_device::SdpWithAudioFirst(1), c.refuseTcp, c.refuseUdp, 0, c.silentUdp});
+  const LONG login = Login(device);
+  ASSERT_GE(login, 0) << "the login does not depend on the transports offered";
+  const LONG play = Play(login, c.asked);
+  ASSERT_GE(play, 0);
+  DWORD used = 9;
+  EXPECT_TRUE(NET_DVR_GetRealPlayLinkMode(play, &used));
+  EXPECT_EQ(used, c.used);
+  EXPECT_LE(device.Setups(), 2);
+  EXPECT_TRUE(NET_DVR_StopRealPlay(play));
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, LinkModeFallback,
+                         ::testing::Values(FallbackCase{true, false, false, 0, 1},  // UDP only
+                                           FallbackCase{false, true, false, 1, 0},  // TCP only
+                                           FallbackCase{false, false, true, 1, 0},  // UDP silent
+                                           FallbackCase{false, false, false, 1, 1},
+                                           FallbackCase{false, false, false, 0, 0}));
+
+TEST_F(ScriptedDeviceTest, NeitherTransportDeliveringFailsTheRealPlay) {
+  testing_device::ScriptedDevice device({testing_device::SdpWithAudioFirst(1), true, false, 0, true});
+  const LONG login = Login(device);
+  ASSERT_GE(login, 0);
+  EXPECT_LT(Play(login, 1), 0) << "UDP set up but silent, TCP refused";
+  EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_STREAM);
+}
+
+}  // namespace
+}  // namespace device
