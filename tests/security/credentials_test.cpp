@@ -156,10 +156,10 @@ class Credentials : public ::testing::Test {
     for (pid_t pid : Processes()) {
       ExpectNoPassword("the arguments of process " + std::to_string(pid), CommandLine(pid));
       for (const BoundSocket& socket : SocketsOf({pid})) {
-        // RTP over UDP: both RTSP libraries bind their media sockets to the
-        // wildcard address (a real camera sends to the coach's network
-        // address), which no option of theirs narrows. Listed, not judged.
-        if (linkMode == kLinkUdp && socket.table.rfind("udp", 0) == 0) {
+        // RTP over UDP: the camera's server library binds its media sockets
+        // to the wildcard address, which no option of its narrows. Listed,
+        // not judged. Ours are bound to the interface that reaches the camera.
+        if (linkMode == kLinkUdp && socket.table.rfind("udp", 0) == 0 && pid != getpid()) {
           wildcardMedia += Describe(socket) + " ";
           continue;
         }
