@@ -3,41 +3,71 @@
 #include <string>
 
 #include "tools/democam/clock_overlay.h"
+#include "tools/democam/launch_line.h"
+#include "tools/democam/parameter_set_filter.h"
 
 namespace democam {
 namespace {
 
 constexpr const char* kRole = "viewer";
 
-// videotestsrc scrolls the bars sideways so that the picture moves; x264enc
-// settings keep encoding cheap and free of frame reordering; config-interval=0
-// leaves SPS/PPS to the SDP (sprop-parameter-sets), from where a client puts
-// them in front of key frames itself (-1 would split key frames in two packets
-// sharing one timestamp).
-std::string LaunchLine(int width, int height, int fps, int bitrateKbps) {
-  const int fontPoints = height / 9;  // clock text about a fifth of the picture height
-  return "( videotestsrc is-live=true pattern=smpte75 horizontal-speed=4"
-         " ! video/x-raw,format=I420,width=" +
-         std::to_string(width) + ",height=" + std::to_string(height) +
-         ",framerate=" + std::to_string(fps) + "/1" +
-         " ! textoverlay name=clock font-desc=\"DejaVu Sans Mono Bold " +
-         std::to_string(fontPoints) +
-         "\" halignment=center valignment=center shaded-background=true" +
-         " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=50 bitrate=" +
-         std::to_string(bitrateKbps) +
-         " ! h264parse ! rtph264pay config-interval=0 pt=96 name=pay0 )";
+StreamShape ShapeOf(const CameraOptions& o, int divisor, int bitrateDivisor) {
+  StreamShape shape;
+  shape.width = o.width / divisor;
+  shape.height = o.height / divisor;
+  shape.fps = o.fps;
+  shape.bitrateKbps = o.bitrateKbps / bitrateDivisor;
+  shape.codec = o.codec;
+  shape.bframes = o.bframes;
+  shape.params = o.params;
+  shape.audio = o.audio;
+  return shape;
 }
 
-GstRTSPMediaFactory* MakeFactory(const std::string& launch) {
+GstRTSPMediaFactory* MakeFactory(const CameraOptions& options, const StreamShape& shape) {
   GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
-  gst_rtsp_media_factory_set_launch(factory, launch.c_str());
+  gst_rtsp_media_factory_set_launch(factory, LaunchLine(shape).c_str());
   // One pipeline per mount for all clients, as a camera has one encoder per stream.
   gst_rtsp_media_factory_set_shared(factory, TRUE);
+  // Only the transports offered; the server answers a SETUP of another with 461.
+  int protocols = 0;
+  if (options.offerTcp) {
+    protocols |= GST_RTSP_LOWER_TRANS_TCP;
+  }
+  if (options.offerUdp) {
+    protocols |= GST_RTSP_LOWER_TRANS_UDP;
+  }
+  gst_rtsp_media_factory_set_protocols(factory, static_cast<GstRTSPLowerTrans>(protocols));
   gst_rtsp_media_factory_add_role(factory, kRole, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS,
                                   G_TYPE_BOOLEAN, TRUE, GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT,
                                   G_TYPE_BOOLEAN, TRUE, nullptr);
   AttachClockOverlay(factory);
+  if (shape.params == ParameterSets::kSdp) {
+    AttachParameterSetFilter(factory);
+  }
   return factory;
+}
+
+// Without an authentication object the server lets every client in.
+void SetUpAuthentication(GstRTSPServer* server, const CameraOptions& options) {
+  if (options.auth == AuthMethod::kNone) {
+    return;
+  }
+  GstRTSPAuth* auth = gst_rtsp_auth_new();
+  GstRTSPToken* token =
+      gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, kRole, nullptr);
+  if (options.auth == AuthMethod::kBasic) {
+    gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_BASIC);
+    gchar* basic = gst_rtsp_auth_make_basic(options.user.c_str(), options.password.c_str());
+    gst_rtsp_auth_add_basic(auth, basic, token);
+    g_free(basic);
+  } else {
+    gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_DIGEST);
+    gst_rtsp_auth_add_digest(auth, options.user.c_str(), options.password.c_str(), token);
+  }
+  gst_rtsp_token_unref(token);
+  gst_rtsp_server_set_auth(server, auth);
+  g_object_unref(auth);
 }
 
 }  // namespace
@@ -47,22 +77,13 @@ CameraServer::CameraServer(const CameraOptions& options) : m_server(gst_rtsp_ser
   gst_rtsp_server_set_service(m_server, std::to_string(options.port).c_str());
 
   GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(m_server);
-  gst_rtsp_mount_points_add_factory(
-      mounts, "/ch1/main",
-      MakeFactory(LaunchLine(options.width, options.height, options.fps, options.bitrateKbps)));
+  gst_rtsp_mount_points_add_factory(mounts, "/ch1/main",
+                                    MakeFactory(options, ShapeOf(options, 1, 1)));
+  // The sub stream: half the size each way, a quarter of the bitrate.
   gst_rtsp_mount_points_add_factory(mounts, "/ch1/sub",
-                                    MakeFactory(LaunchLine(options.width / 2, options.height / 2,
-                                                           options.fps, options.bitrateKbps / 4)));
+                                    MakeFactory(options, ShapeOf(options, 2, 4)));
   g_object_unref(mounts);
-
-  GstRTSPAuth* auth = gst_rtsp_auth_new();
-  gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_DIGEST);
-  GstRTSPToken* token =
-      gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, kRole, nullptr);
-  gst_rtsp_auth_add_digest(auth, options.user.c_str(), options.password.c_str(), token);
-  gst_rtsp_token_unref(token);
-  gst_rtsp_server_set_auth(m_server, auth);
-  g_object_unref(auth);
+  SetUpAuthentication(m_server, options);
 }
 
 CameraServer::~CameraServer() {

@@ -1,4 +1,5 @@
-// The RTSP server of the demo camera: two mounts, digest authentication.
+// The RTSP server of the demo camera: two mounts, the transports offered and
+// the authentication method that the options name.
 #pragma once
 
 #include <gst/rtsp-server/rtsp-server.h>

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "tools/democam/launch_line.h"
+
 namespace democam {
 namespace {
 
@@ -24,7 +26,7 @@ GstPadProbeReturn SetClockText(GstPad*, GstPadProbeInfo*, gpointer overlay) {
 
 void OnMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer) {
   GstElement* bin = gst_rtsp_media_get_element(media);
-  GstElement* overlay = gst_bin_get_by_name(reinterpret_cast<GstBin*>(bin), "clock");
+  GstElement* overlay = gst_bin_get_by_name(reinterpret_cast<GstBin*>(bin), kClockElement);
   if (overlay != nullptr) {
     GstPad* pad = gst_element_get_static_pad(overlay, "video_sink");
     // The pad belongs to the overlay, so the overlay outlives the probe.

@@ -7,7 +7,7 @@
 namespace democam {
 
 // Connects to the factory's media-configure signal; every media it builds gets
-// a buffer probe on the element named "clock".
+// a buffer probe on its text overlay (kClockElement).
 void AttachClockOverlay(GstRTSPMediaFactory* factory);
 
 }  // namespace democam

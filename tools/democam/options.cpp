@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <string_view>
+#include <utility>
 
 namespace democam {
 namespace {
@@ -49,16 +51,53 @@ bool ReadFirstLine(std::string_view path, std::string* out) {
   return true;
 }
 
+// One of a fixed set of words, e.g. "h264" or "h265".
+template <typename T>
+bool ParseChoice(std::string_view text,
+                 std::initializer_list<std::pair<std::string_view, T>> choices, T* out) {
+  for (const auto& [word, value] : choices) {
+    if (text == word) {
+      *out = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+// "tcp", "udp" or both, comma-separated in any order.
+bool ParseTransports(std::string_view text, bool* tcp, bool* udp) {
+  bool wantTcp = false;
+  bool wantUdp = false;
+  while (true) {
+    const auto comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    if (item == "tcp" && !wantTcp) {
+      wantTcp = true;
+    } else if (item == "udp" && !wantUdp) {
+      wantUdp = true;
+    } else {
+      return false;
+    }
+    if (comma == std::string_view::npos) {
+      break;
+    }
+    text.remove_prefix(comma + 1);
+  }
+  *tcp = wantTcp;
+  *udp = wantUdp;
+  return true;
+}
+
 }  // namespace
 
 std::string Usage() {
   return "Usage: democam [options]\n"
          "A demo network camera: an RTSP server on loopback whose picture is moving colour bars\n"
-         "with a large wall clock (local time, milliseconds). Two streams of H.264 video:\n"
+         "with a large wall clock (local time, milliseconds). Two streams of video:\n"
          "  rtsp://ADDRESS:PORT/ch1/main   the main stream, at --size\n"
          "  rtsp://ADDRESS:PORT/ch1/sub    the sub stream, half the size, a quarter of the "
          "bitrate\n"
-         "Clients authenticate with HTTP digest authentication.\n"
+         "The options below from --codec on shape both streams alike.\n"
          "\n"
          "Options:\n"
          "  --address ADDR     address to listen on (default 127.0.0.1)\n"
@@ -69,6 +108,17 @@ std::string Usage() {
          "  --size WxH         main stream picture size, multiples of 4 (default 1280x720)\n"
          "  --fps N            frames per second of both streams, 1..60 (default 25)\n"
          "  --bitrate KBPS     main stream bitrate in kbit/s (default 2048)\n"
+         "  --codec C          video codec: h264 or h265 (default h264)\n"
+         "  --bframes N        B-frames between reference frames, 0..16 (default 0)\n"
+         "  --params P         where VPS/SPS/PPS travel: inband (before every key frame\n"
+         "                     and in the SDP) or sdp (in the SDP only) (default inband)\n"
+         "  --audio A          audio track beside the video: none, pcma (G.711 A-law,\n"
+         "                     8 kHz, listed after the video) or aac (AAC, 16 kHz,\n"
+         "                     listed before the video) (default none)\n"
+         "  --transports T     RTP transports offered: tcp, udp or tcp,udp (default\n"
+         "                     tcp,udp); a SETUP asking for another is answered 461\n"
+         "  --auth M           client authentication: digest, basic or none (default\n"
+         "                     digest)\n"
          "  --help             show this text\n"
          "\n"
          "When it listens it prints one line to stdout:\n"
@@ -109,6 +159,27 @@ ParseResult ParseOptions(int argc, char** argv) {
       valid = ParseInt(value, 1, 60, &o.fps);
     } else if (name == "--bitrate") {
       valid = ParseInt(value, 64, 100000, &o.bitrateKbps);
+    } else if (name == "--codec") {
+      valid = ParseChoice<VideoCodec>(
+          value, {{"h264", VideoCodec::kH264}, {"h265", VideoCodec::kH265}}, &o.codec);
+    } else if (name == "--bframes") {
+      valid = ParseInt(value, 0, 16, &o.bframes);  // both encoders' limit
+    } else if (name == "--params") {
+      valid = ParseChoice<ParameterSets>(
+          value, {{"inband", ParameterSets::kInband}, {"sdp", ParameterSets::kSdp}}, &o.params);
+    } else if (name == "--audio") {
+      valid = ParseChoice<AudioCodec>(
+          value,
+          {{"none", AudioCodec::kNone}, {"pcma", AudioCodec::kPcma}, {"aac", AudioCodec::kAac}},
+          &o.audio);
+    } else if (name == "--transports") {
+      valid = ParseTransports(value, &o.offerTcp, &o.offerUdp);
+    } else if (name == "--auth") {
+      valid = ParseChoice<AuthMethod>(value,
+                                      {{"digest", AuthMethod::kDigest},
+                                       {"basic", AuthMethod::kBasic},
+                                       {"none", AuthMethod::kNone}},
+                                      &o.auth);
     } else {
       result.message = "democam: unknown option " + std::string(name) + " (see --help)";
       return result;

@@ -5,6 +5,15 @@
 
 namespace democam {
 
+enum class VideoCodec { kH264, kH265 };
+// The audio track beside the video: G.711 A-law is listed after the video in
+// the SDP, AAC before it, so that clients meet both orders.
+enum class AudioCodec { kNone, kPcma, kAac };
+enum class AuthMethod { kDigest, kBasic, kNone };
+// Where the parameter sets (VPS/SPS/PPS) travel: in the stream before every key
+// frame and in the SDP, or in the SDP only.
+enum class ParameterSets { kInband, kSdp };
+
 struct CameraOptions {
   std::string address = "127.0.0.1";
   int port = 8000;  // 0: any free port, printed in the ready line
@@ -14,6 +23,13 @@ struct CameraOptions {
   int height = 720;
   int fps = 25;
   int bitrateKbps = 2048;  // main stream; the sub stream gets a quarter
+  VideoCodec codec = VideoCodec::kH264;
+  AudioCodec audio = AudioCodec::kNone;
+  bool offerTcp = true;  // lower transports offered; SETUP of another gets 461
+  bool offerUdp = true;
+  AuthMethod auth = AuthMethod::kDigest;
+  ParameterSets params = ParameterSets::kInband;
+  int bframes = 0;  // B-frames between reference frames
 };
 
 struct ParseResult {
