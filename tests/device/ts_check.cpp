@@ -29,18 +29,20 @@ int ReadMemory(void* opaque, uint8_t* buffer, int size) {
   return static_cast<int>(n);
 }
 
-// NAL unit types after Annex B start codes.
-bool HasSpsAndPps(const uint8_t* data, int size) {
+// NAL unit types after Annex B start codes: SPS and PPS, and for H.265 VPS.
+bool HasParameterSets(const uint8_t* data, int size, bool h265) {
+  bool vps = !h265;
   bool sps = false;
   bool pps = false;
   for (int i = 0; i + 3 < size; ++i) {
     if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-      const int type = data[i + 3] & 0x1F;
-      sps = sps || type == 7;
-      pps = pps || type == 8;
+      const int type = h265 ? (data[i + 3] >> 1) & 0x3F : data[i + 3] & 0x1F;
+      vps = vps || (h265 && type == 32);
+      sps = sps || type == (h265 ? 33 : 7);
+      pps = pps || type == (h265 ? 34 : 8);
     }
   }
-  return sps && pps;
+  return vps && sps && pps;
 }
 
 }  // namespace
@@ -94,14 +96,16 @@ TsSummary DemuxTs(const std::string& bytes) {
   input->flags |= AVFMT_FLAG_CUSTOM_IO;
   if (avformat_open_input(&input, nullptr, av_find_input_format("mpegts"), nullptr) == 0) {
     summary.opened = true;
-    summary.h264 =
-        input->nb_streams == 1 && input->streams[0]->codecpar->codec_id == AV_CODEC_ID_H264;
+    const AVCodecID codec =
+        input->nb_streams == 1 ? input->streams[0]->codecpar->codec_id : AV_CODEC_ID_NONE;
+    summary.h264 = codec == AV_CODEC_ID_H264;
+    summary.h265 = codec == AV_CODEC_ID_HEVC;
     AVPacket* packet = av_packet_alloc();
     while (av_read_frame(input, packet) >= 0) {
       ++summary.frames;
       if ((packet->flags & AV_PKT_FLAG_KEY) != 0) {
         ++summary.keyFrames;
-        if (HasSpsAndPps(packet->data, packet->size)) {
+        if (HasParameterSets(packet->data, packet->size, summary.h265)) {
           ++summary.keyFramesWithSpsPps;
         }
       }

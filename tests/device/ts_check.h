@@ -44,9 +44,10 @@ class StreamRecorder {
 struct TsSummary {
   bool opened = false;  // libavformat took it as MPEG-TS
   bool h264 = false;    // its one video stream is H.264
+  bool h265 = false;    // its one video stream is H.265
   int frames = 0;
   int keyFrames = 0;
-  int keyFramesWithSpsPps = 0;
+  int keyFramesWithSpsPps = 0;  // with SPS and PPS (H.265: and VPS) in front
 };
 
 TsSummary DemuxTs(const std::string& bytes);
