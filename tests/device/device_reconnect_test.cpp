@@ -114,6 +114,24 @@ TEST_F(DeviceReconnectTest, CameraRestartOverUdpBringsTheNoticeAndDataResumes) {
   RestartCameraMidStream(1);
 }
 
+TEST_F(DeviceReconnectTest, RestartedCameraIsAskedAtOnceNotAfterTheInterval) {
+  // Within the connect time a refusing camera is asked again; the interval
+  // only separates later attempts, so a quick restart never waits for it.
+  NET_DVR_SetConnectTime(5000, 1);
+  NET_DVR_SetReconnect(600000, TRUE);
+  const LONG play = StartPlay();
+  ASSERT_GE(play, 0);
+  ASSERT_TRUE(WaitFor([&] { return m_recorder.Count() >= 5; }, 20000));
+  const int port = m_camera.Port();
+  ASSERT_TRUE(m_camera.Stop());
+  ASSERT_TRUE(m_camera.Start(port, {"--size", "320x180"}));
+  ASSERT_TRUE(WaitFor([&] { return m_notices.reconnects.load() >= 1; }, 20000))
+      << "the first attempt waited the ten-minute interval";
+  const int atNotice = m_notices.dataAtFirstReconnect.load();
+  EXPECT_TRUE(WaitFor([&] { return m_recorder.Count() >= atNotice + 5; }, 20000));
+  EXPECT_TRUE(NET_DVR_StopRealPlay(play));
+}
+
 TEST_F(DeviceReconnectTest, FrozenCameraIsNoticedByTheReadDeadlineAndReconnects) {
   NET_DVR_SetConnectTime(1000, 1);  // also the silence after which a stream counts as broken
   NET_DVR_SetReconnect(200, TRUE);
