@@ -111,8 +111,8 @@ int TsRemuxer::BeginConnection(const AVCodecParameters* parameters, AVRational t
   if (result < 0) {
     return result;
   }
-  // A camera may send SPS/PPS only in the SDP: repeat them before every key
-  // frame so that a player can start at any key frame.
+  // A camera may send its parameter sets (VPS, SPS, PPS) only in the SDP:
+  // repeat them before every key frame so that a player can start at any.
   av_opt_set(m_filter->priv_data, "freq", "keyframe", 0);
   result = avcodec_parameters_copy(m_filter->par_in, parameters);
   if (result < 0) {

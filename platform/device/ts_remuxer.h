@@ -1,7 +1,8 @@
-// Remuxes H.264 packets of one real play into an MPEG-TS byte stream and hands
-// it on as whole 188-byte TS packets: first the header (the leading PSI
-// packets: SDT, PAT, PMT), then data. The muxer lives as long as the play, so
-// the stream continues under the same header across reconnections.
+// Remuxes H.264 or H.265 access units of one real play into an MPEG-TS byte
+// stream (stream type 0x1B or 0x24) and hands it on as whole 188-byte TS
+// packets: first the header (the leading PSI packets: SDT, PAT, PMT), then
+// data. The muxer lives as long as the play, so the stream continues under
+// the same header across reconnections.
 #pragma once
 
 #include <cstdint>
@@ -46,7 +47,7 @@ class TsRemuxer {
   Sink m_sink;
   AVFormatContext* m_mux = nullptr;
   AVIOContext* m_io = nullptr;
-  AVBSFContext* m_filter = nullptr;  // dump_extra: SPS/PPS in front of every key frame
+  AVBSFContext* m_filter = nullptr;  // dump_extra: parameter sets before every key frame
   AVPacket* m_filtered = nullptr;
   int m_timeBaseNum = 1;  // input time base of the current connection
   int m_timeBaseDen = 90000;
