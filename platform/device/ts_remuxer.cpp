@@ -102,6 +102,11 @@ int TsRemuxer::OpenMuxer(const AVCodecParameters* parameters) {
 }
 
 int TsRemuxer::BeginConnection(const AVCodecParameters* parameters, AVRational timeBase) {
+  if (m_mux != nullptr && m_mux->streams[0]->codecpar->codec_id != parameters->codec_id) {
+    // A camera switched between H.264 and H.265: the header already given out
+    // names the old codec, and a player cannot follow the change under it.
+    return AVERROR_INVALIDDATA;
+  }
   av_bsf_free(&m_filter);
   const AVBitStreamFilter* dumpExtra = av_bsf_get_by_name("dump_extra");
   if (dumpExtra == nullptr) {
