@@ -3,6 +3,15 @@
 //  login_ms                      mean login time
 //  reconnect_notice_ms           camera ready again -> 0x8005 notice, with a
 //                                100 ms reconnect interval
+//  login_ms_udp_only             mean login time, camera offering RTP over UDP only
+//  reconnect_to_picture_ms       camera restarted and ready -> first picture of the
+//                                new connection at the data callback, with the
+//                                program's settings (2000 ms connect, 10000 ms interval)
+//  login_peak_rss_growth_mb      resident memory grown during a login to a device
+//                                announcing a 2 GB reply
+//  personality_<camera>_<tcp|udp>_{login_ms,first_picture_ms,cpu_pct}
+//                                per camera shape and link mode: login, header ->
+//                                first picture, receive + remux CPU % of one core
 // plus callback sizes and rates as counters.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -14,9 +23,13 @@
 #include <string>
 #include <thread>
 
+#include <fstream>
+#include <vector>
+
 #include "bench/common/summary.h"
 #include "platform/device/device.h"
 #include "tests/device/democam_process.h"
+#include "tests/device/scripted_device.h"
 
 namespace {
 
@@ -29,13 +42,15 @@ constexpr int kMeasureSeconds = 10;  // long enough to hold five key-frame inter
 
 struct Counts {
   std::atomic<long> calls{0};
+  std::atomic<long long> headerUs{0};        // steady clock at the header callback
+  std::atomic<long long> firstPictureUs{0};  // ... at the first picture after it
   std::atomic<long> bytes{0};
   std::atomic<long> largest{0};
   std::atomic<long> frames{0};  // PES starts on the video PID
   std::atomic<int> reconnects{0};
 };
 
-void CountData(LONG, DWORD, BYTE* data, DWORD size, void* user) {
+void CountData(LONG, DWORD type, BYTE* data, DWORD size, void* user) {
   auto* counts = static_cast<Counts*>(user);
   counts->calls.fetch_add(1);
   counts->bytes.fetch_add(size);
@@ -43,11 +58,18 @@ void CountData(LONG, DWORD, BYTE* data, DWORD size, void* user) {
   while (static_cast<long>(size) > largest &&
          !counts->largest.compare_exchange_weak(largest, size)) {
   }
+  const long long nowUs =
+      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+  if (type == NET_DVR_SYSHEAD) {
+    counts->headerUs.store(nowUs);
+  }
   for (DWORD at = 0; at + 188 <= size; at += 188) {
     const BYTE* p = data + at;
     const int pid = ((p[1] & 0x1F) << 8) | p[2];
     if (pid == 0x100 && (p[1] & 0x40) != 0) {
       counts->frames.fetch_add(1);
+      long long none = 0;
+      counts->firstPictureUs.compare_exchange_strong(none, nowUs);
     }
   }
 }
@@ -70,10 +92,44 @@ LONG Login(int port) {
   return NET_DVR_Login_V30("127.0.0.1", static_cast<WORD>(port), "admin", "60917", &info);
 }
 
-LONG Play(LONG login, Counts* counts) {
+LONG Play(LONG login, Counts* counts, DWORD linkMode = 0) {
   NET_DVR_PREVIEWINFO request{};
   request.lChannel = 1;
+  request.dwLinkMode = linkMode;
   return NET_DVR_RealPlay_V40(login, &request, &CountData, counts);
+}
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Mean login time over `logins` logins; negative when one failed.
+double MeanLoginMs(int port, int logins) {
+  double totalMs = 0;
+  for (int i = 0; i < logins; ++i) {
+    const auto start = Clock::now();
+    const LONG login = Login(port);
+    totalMs += MsSince(start);
+    if (login < 0) {
+      return -1;
+    }
+    NET_DVR_Logout(login);
+  }
+  return totalMs / logins;
+}
+
+long CurrentRssKb() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  long value = 0;
+  while (status >> key) {
+    if (key == "VmRSS:") {
+      status >> value;
+      return value;
+    }
+    status.ignore(1 << 12, '\n');
+  }
+  return 0;
 }
 
 // Figures: device_cpu_pct_<label>, device_callbacks_per_s_<label>,
@@ -195,6 +251,156 @@ void BM_ReconnectNotice(benchmark::State& state) {
   NET_DVR_Cleanup();
 }
 
+void BM_LoginUdpOnly(benchmark::State& state) {
+  DemoCamProcess camera;
+  if (!camera.Start(0, {"--size", "640x360", "--transports", "udp"})) {
+    state.SkipWithError("demo camera did not start");
+    return;
+  }
+  NET_DVR_Init();
+  for (auto _ : state) {
+    const double ms = MeanLoginMs(camera.Port(), 20);
+    if (ms < 0) {
+      state.SkipWithError("login failed");
+      break;
+    }
+    state.counters["mean_ms"] = ms;
+    g_figures["login_ms_udp_only"] = ms;
+  }
+  NET_DVR_Cleanup();
+}
+
+void BM_LoginHugeReplyMemory(benchmark::State& state) {
+  testing_device::ScriptedDevice device({"", false, false, 2000000000LL});
+  NET_DVR_Init();
+  NET_DVR_SetConnectTime(2000, 1);
+  for (auto _ : state) {
+    const long baseKb = CurrentRssKb();
+    std::atomic<long> peakKb{baseKb};
+    std::atomic<bool> done{false};
+    std::thread sampler([&] {
+      while (!done.load()) {
+        peakKb.store(std::max(peakKb.load(), CurrentRssKb()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+    const auto start = Clock::now();
+    const LONG login = Login(device.Port());
+    const double ms = MsSince(start);
+    done.store(true);
+    sampler.join();
+    state.counters["refused"] = login < 0 ? 1 : 0;
+    state.counters["login_ms"] = ms;
+    state.counters["rss_growth_mb"] = static_cast<double>(peakKb.load() - baseKb) / 1024.0;
+    g_figures["login_peak_rss_growth_mb"] = static_cast<double>(peakKb.load() - baseKb) / 1024.0;
+  }
+  NET_DVR_Cleanup();
+}
+
+void BM_ReconnectToPicture(benchmark::State& state) {
+  DemoCamProcess camera;
+  const std::vector<std::string> options = {"--size", "640x360"};
+  if (!camera.Start(0, options)) {
+    state.SkipWithError("demo camera did not start");
+    return;
+  }
+  const int port = camera.Port();
+  NET_DVR_Init();
+  NET_DVR_SetConnectTime(2000, 1);  // the program's settings
+  NET_DVR_SetReconnect(10000, TRUE);
+  Counts counts;
+  const LONG play = Play(Login(port), &counts);
+  double totalMs = 0;
+  int restarts = 0;
+  for (auto _ : state) {
+    if (play < 0) {
+      state.SkipWithError("real play failed");
+      break;
+    }
+    camera.Stop();
+    if (!camera.Start(port, options)) {
+      state.SkipWithError("demo camera did not restart");
+      break;
+    }
+    const auto ready = Clock::now();
+    const long frames = counts.frames.load();
+    while (counts.frames.load() == frames && Clock::now() - ready < std::chrono::seconds(30)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    totalMs += MsSince(ready);
+    ++restarts;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+  if (restarts > 0) {
+    state.counters["mean_ms"] = totalMs / restarts;
+    g_figures["reconnect_to_picture_ms"] = totalMs / restarts;
+  }
+  NET_DVR_Cleanup();
+}
+
+// One camera shape over one link mode: login, header to first picture, CPU.
+void Personality(benchmark::State& state, const std::string& name,
+                 std::vector<std::string> options, DWORD linkMode) {
+  options.insert(options.end(), {"--size", "1280x720", "--bitrate", "2048"});
+  DemoCamProcess camera;
+  if (!camera.Start(0, options)) {
+    state.SkipWithError("demo camera did not start");
+    return;
+  }
+  NET_DVR_Init();
+  NET_DVR_SetConnectTime(2000, 1);
+  const std::string prefix = "personality_" + name + (linkMode == 1 ? "_udp_" : "_tcp_");
+  for (auto _ : state) {
+    const double loginMs = MeanLoginMs(camera.Port(), 5);
+    Counts counts;
+    const LONG play = loginMs < 0 ? -1 : Play(Login(camera.Port()), &counts, linkMode);
+    if (play < 0) {
+      state.SkipWithError("login or real play failed");
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double cpu0 = ProcessCpuSeconds();
+    const auto wall0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    const double cpuPct = (ProcessCpuSeconds() - cpu0) / (MsSince(wall0) / 1000.0) * 100.0;
+    NET_DVR_StopRealPlay(play);
+    const double firstMs =
+        counts.firstPictureUs.load() > 0
+            ? static_cast<double>(counts.firstPictureUs.load() - counts.headerUs.load()) / 1000.0
+            : -1;
+    state.counters["login_ms"] = loginMs;
+    state.counters["first_picture_ms"] = firstMs;
+    state.counters["cpu_pct"] = cpuPct;
+    g_figures[prefix + "login_ms"] = loginMs;
+    g_figures[prefix + "first_picture_ms"] = firstMs;
+    g_figures[prefix + "cpu_pct"] = cpuPct;
+  }
+  NET_DVR_Cleanup();
+}
+
+BENCHMARK_CAPTURE(Personality, h264_tcp, "h264", {}, 0)
+    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Personality, h264_udp, "h264", {}, 1)
+    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Personality, h265_tcp, "h265", {"--codec", "h265"}, 0)
+    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Personality, h265_udp, "h265", {"--codec", "h265"}, 1)
+    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Personality, h264_aac_sdp_noauth_tcp, "h264_aac_sdp_noauth",
+                  {"--audio", "aac", "--params", "sdp", "--auth", "none"}, 0)
+    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Personality, h264_aac_sdp_noauth_udp, "h264_aac_sdp_noauth",
+                  {"--audio", "aac", "--params", "sdp", "--auth", "none"}, 1)
+    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Personality, h265_pcma_basic_tcp, "h265_pcma_basic",
+                  {"--codec", "h265", "--audio", "pcma", "--auth", "basic"}, 0)
+    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Personality, h265_pcma_basic_udp, "h265_pcma_basic",
+                  {"--codec", "h265", "--audio", "pcma", "--auth", "basic"}, 1)
+    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoginUdpOnly)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoginHugeReplyMemory)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReconnectToPicture)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReceiveCpu720p)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_ReceiveCpu1080p)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_Login)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
