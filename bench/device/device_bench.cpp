@@ -9,9 +9,11 @@
 //                                program's settings (2000 ms connect, 10000 ms interval)
 //  login_peak_rss_growth_mb      resident memory grown during a login to a device
 //                                announcing a 2 GB reply
-//  personality_<camera>_<tcp|udp>_{login_ms,first_picture_ms,cpu_pct}
+//  personality_<camera>_<tcp|udp>_{login_ms,first_picture_ms,play_to_picture_ms,cpu_pct}
 //                                per camera shape and link mode: login, header ->
-//                                first picture, receive + remux CPU % of one core
+//                                first picture, real-play call -> first picture (it
+//                                waits for the camera's next key frame), receive +
+//                                remux CPU % of one core
 // plus callback sizes and rates as counters.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -353,7 +355,11 @@ void Personality(benchmark::State& state, const std::string& name,
   for (auto _ : state) {
     const double loginMs = MeanLoginMs(camera.Port(), 5);
     Counts counts;
-    const LONG play = loginMs < 0 ? -1 : Play(Login(camera.Port()), &counts, linkMode);
+    const LONG login = loginMs < 0 ? -1 : Login(camera.Port());
+    const long long playUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+            .count();
+    const LONG play = login < 0 ? -1 : Play(login, &counts, linkMode);
     if (play < 0) {
       state.SkipWithError("login or real play failed");
       break;
@@ -368,8 +374,14 @@ void Personality(benchmark::State& state, const std::string& name,
         counts.firstPictureUs.load() > 0
             ? static_cast<double>(counts.firstPictureUs.load() - counts.headerUs.load()) / 1000.0
             : -1;
+    const double playMs =
+        counts.firstPictureUs.load() > 0
+            ? static_cast<double>(counts.firstPictureUs.load() - playUs) / 1000.0
+            : -1;
     state.counters["login_ms"] = loginMs;
     state.counters["first_picture_ms"] = firstMs;
+    state.counters["play_to_picture_ms"] = playMs;
+    g_figures[prefix + "play_to_picture_ms"] = playMs;
     state.counters["cpu_pct"] = cpuPct;
     g_figures[prefix + "login_ms"] = loginMs;
     g_figures[prefix + "first_picture_ms"] = firstMs;

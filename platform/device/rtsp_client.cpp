@@ -156,7 +156,7 @@ std::string RtspClient::Request(const std::string& method, const std::string& ur
 
 // Reads what the control connection has: 1 bytes taken, 0 none yet, -1 closed.
 int RtspClient::ReceiveControl() {
-  if (m_in.size() >= kMaxRtspMessageBytes + kMaxFrameBytes) {
+  if (m_in.size() - m_inStart >= kMaxRtspMessageBytes + kMaxFrameBytes) {
     return -1;  // the device sends more than any message may hold
   }
   char chunk[kReadChunkBytes];
@@ -171,35 +171,49 @@ int RtspClient::ReceiveControl() {
   return -1;
 }
 
+void RtspClient::Consume(size_t bytes) {
+  m_inStart += bytes;
+  // Taken bytes are dropped in bulk, not after every frame: one move per
+  // read chunk instead of one per RTP packet.
+  if (m_inStart == m_in.size()) {
+    m_in.clear();
+    m_inStart = 0;
+  } else if (m_inStart >= kReadChunkBytes) {
+    m_in.erase(0, m_inStart);
+    m_inStart = 0;
+  }
+}
+
 // Takes one message or interleaved frame from the front of m_in: 1 an RTSP
 // message (in *message), 2 an RTP packet of the video (in *rtp), 3 something
 // else taken, 0 incomplete, -1 garbage or over the bounds.
 int RtspClient::TakeControlMessage(RtspMessage* message, std::vector<uint8_t>* rtp) {
-  if (m_in.empty()) {
+  const std::string_view in = std::string_view(m_in).substr(m_inStart);
+  if (in.empty()) {
     return 0;
   }
-  if (m_in[0] == '$') {
-    if (m_in.size() < 4) {
+  if (in[0] == '$') {
+    if (in.size() < 4) {
       return 0;
     }
-    const auto channel = static_cast<uint8_t>(m_in[1]);
-    const size_t length = static_cast<uint8_t>(m_in[2]) << 8 | static_cast<uint8_t>(m_in[3]);
-    if (m_in.size() < 4 + length) {
+    const auto channel = static_cast<uint8_t>(in[1]);
+    const size_t length = static_cast<uint8_t>(in[2]) << 8 | static_cast<uint8_t>(in[3]);
+    if (in.size() < 4 + length) {
       return 0;
     }
     const bool video = !m_udp && channel == m_rtpChannel && rtp != nullptr;
     if (video) {
-      rtp->assign(m_in.begin() + 4, m_in.begin() + 4 + static_cast<long>(length));
+      rtp->assign(in.begin() + 4, in.begin() + 4 + static_cast<long>(length));
     }
-    m_in.erase(0, 4 + length);
+    Consume(4 + length);
     return video ? 2 : 3;
   }
   size_t consumed = 0;
-  switch (ParseRtspMessage(m_in, message, &consumed)) {
+  switch (ParseRtspMessage(in, message, &consumed)) {
     case ParseResult::kIncomplete:
       return 0;
     case ParseResult::kComplete:
-      m_in.erase(0, consumed);
+      Consume(consumed);
       return 1;
     default:
       return -1;
@@ -474,6 +488,7 @@ void RtspClient::Close() {
   CloseUdp();
   m_session.clear();
   m_in.clear();
+  m_inStart = 0;
   m_udp = false;
   m_cseq = 0;
 }

@@ -65,6 +65,7 @@ class RtspClient {
                       std::vector<std::pair<std::string, std::string>> headers);
   int Wait(Clock::time_point deadline);
   int ReceiveControl();
+  void Consume(size_t bytes);
   int TakeControlMessage(RtspMessage* message, std::vector<uint8_t>* rtp);
   bool OpenUdpPair(int* rtpPort);
   void CloseUdp();
@@ -85,7 +86,8 @@ class RtspClient {
   bool m_udp = false;
   int m_rtpChannel = 0;      // interleaved channel of RTP when over TCP
   std::vector<uint8_t> m_deviceAddress;  // raw address bytes, to filter UDP senders
-  std::string m_in;          // bytes received on the control connection, not yet taken
+  std::string m_in;          // bytes received on the control connection
+  size_t m_inStart = 0;      // m_in's bytes before this are taken
   Clock::time_point m_nextKeepAlive{};
 };
 
