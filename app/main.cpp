@@ -1,10 +1,13 @@
-// Entry point: the dialog framework and the resources, then the application.
+// Entry point: the window system, the dialog framework and the resources, then
+// the application.
 #include <QApplication>
 
 #include "app/TarnviewApp.h"
+#include "platform/ui/windowsystem.h"
 #include "res/resources.h"
 
 int main(int argc, char** argv) {
+  ui::ChooseWindowSystem();
   QApplication application(argc, argv);
   res::RegisterResources();
   theApp.InitInstance();

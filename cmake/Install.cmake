@@ -1,5 +1,6 @@
-# `cmake --install <build>` puts the program, its icon and its desktop entry in
-# place under the prefix (default /usr/local).
+# `cmake --install <build>` puts the program, the demo camera, the icon, the
+# desktop entry, the manual pages and the AppStream metainfo in place under the
+# prefix (default /usr/local).
 include(GNUInstallDirs)
 
 if(TARGET tarnview)
@@ -26,3 +27,39 @@ endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/res/tarnview.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+# The demo camera ships beside the program, so that a coach can try Tarnview
+# without a camera; its name says whose it is, in a folder shared with every
+# other package.
+if(TARGET democam)
+  install(PROGRAMS $<TARGET_FILE:democam> DESTINATION ${CMAKE_INSTALL_BINDIR}
+    RENAME tarnview-democam)
+  # install(PROGRAMS) is left out of `install/strip`; strip it like the program.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\"
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tarnview-democam\")
+    endif()")
+endif()
+
+# The manual page, compressed as Debian's manual readers expect, and one for the
+# demo camera that points to it (its section there describes the camera).
+set(man_dir ${PROJECT_BINARY_DIR}/man)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/tarnview.1.in ${man_dir}/tarnview.1 @ONLY)
+file(WRITE ${man_dir}/tarnview-democam.1 ".so man1/tarnview.1\n")
+add_custom_command(OUTPUT ${man_dir}/tarnview.1.gz ${man_dir}/tarnview-democam.1.gz
+  # -n: no name or time stamp inside, so the same page gives the same bytes.
+  COMMAND gzip -9nkf tarnview.1 tarnview-democam.1
+  WORKING_DIRECTORY ${man_dir}
+  DEPENDS ${man_dir}/tarnview.1 ${man_dir}/tarnview-democam.1
+  COMMENT "Compressing the manual pages")
+add_custom_target(tarnview_man ALL DEPENDS ${man_dir}/tarnview.1.gz ${man_dir}/tarnview-democam.1.gz)
+install(FILES ${man_dir}/tarnview.1.gz ${man_dir}/tarnview-democam.1.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# AppStream metainfo: what software centres show about the program.
+set(TARNVIEW_APPSTREAM_ID net.tarnview.tarnview)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/tarnview.metainfo.xml.in
+  ${PROJECT_BINARY_DIR}/${TARNVIEW_APPSTREAM_ID}.metainfo.xml @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/${TARNVIEW_APPSTREAM_ID}.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch DESTDIR and checks that the program, the
-# three icon sizes and a valid desktop entry land where a desktop looks for them.
+# demo camera, the three icon sizes, a valid desktop entry, the manual pages and
+# valid AppStream metainfo land where a desktop looks for them.
 # Usage: install_test.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -38,4 +39,11 @@ for line in "Name=Tarnview" "Exec=tarnview" "Icon=tarnview" "Type=Application"; 
   grep -qx "$line" "$entry" || fail "desktop entry lacks '$line'"
 done
 grep -Eq '^Categories=(.*;)?Video;Sports;$' "$entry" || fail "desktop entry categories"
-echo "install rule: program, icons 48/32/16 and desktop entry in place"
+
+[ -x "$root/bin/tarnview-democam" ] || fail "bin/tarnview-democam missing or not executable"
+for page in tarnview tarnview-democam; do
+  gzip -t "$root/share/man/man1/$page.1.gz" || fail "manual page $page.1.gz missing or not gzip"
+done
+appstreamcli validate --no-net "$root/share/metainfo/net.tarnview.tarnview.metainfo.xml" >/dev/null \
+  || fail "AppStream metainfo missing or not valid"
+echo "install rule: program, demo camera, icons 48/32/16, desktop entry, manual pages and metainfo in place"
