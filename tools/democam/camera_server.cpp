@@ -24,7 +24,39 @@ StreamShape ShapeOf(const CameraOptions& o, int divisor, int bitrateDivisor) {
   return shape;
 }
 
-GstRTSPMediaFactory* MakeFactory(const CameraOptions& options, const StreamShape& shape) {
+// A camera's encoder runs whether or not anybody watches. Once a stream's
+// pipeline is built it keeps one preparation of its own, so that a client that
+// only asks for the description and leaves (a login) does not tear it down
+// under the next client, who would be answered 503 meanwhile.
+struct KeepRequest {
+  GstRTSPServer* server;
+  GstRTSPMedia* media;  // referenced until the camera exits
+};
+
+gboolean KeepPrepared(gpointer data) {
+  auto* request = static_cast<KeepRequest*>(data);
+  // The media's bus runs on a thread of the server's pool, as for a client;
+  // on the server's own context the wait for the pipeline would block it.
+  GstRTSPThreadPool* pool = gst_rtsp_server_get_thread_pool(request->server);
+  GstRTSPThread* thread = gst_rtsp_thread_pool_get_thread(pool, GST_RTSP_THREAD_TYPE_MEDIA, nullptr);
+  g_object_unref(pool);
+  if (thread != nullptr) {
+    // Fails harmlessly while the last client's pipeline is still being torn
+    // down; the next client's pipeline then gets its own request.
+    gst_rtsp_media_prepare(request->media, thread);
+  }
+  delete request;
+  return G_SOURCE_REMOVE;
+}
+
+void OnMediaConstructed(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer server) {
+  // After the constructing client's own request, on the server's context.
+  g_idle_add(&KeepPrepared, new KeepRequest{static_cast<GstRTSPServer*>(server),
+                                            static_cast<GstRTSPMedia*>(g_object_ref(media))});
+}
+
+GstRTSPMediaFactory* MakeFactory(GstRTSPServer* server, const CameraOptions& options,
+                                 const StreamShape& shape) {
   GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
   gst_rtsp_media_factory_set_launch(factory, LaunchLine(shape).c_str());
   // One pipeline per mount for all clients, as a camera has one encoder per stream.
@@ -42,6 +74,7 @@ GstRTSPMediaFactory* MakeFactory(const CameraOptions& options, const StreamShape
                                   G_TYPE_BOOLEAN, TRUE, GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT,
                                   G_TYPE_BOOLEAN, TRUE, nullptr);
   AttachClockOverlay(factory);
+  g_signal_connect(factory, "media-constructed", G_CALLBACK(&OnMediaConstructed), server);
   if (shape.params == ParameterSets::kSdp) {
     AttachParameterSetFilter(factory);
   }
@@ -78,10 +111,10 @@ CameraServer::CameraServer(const CameraOptions& options) : m_server(gst_rtsp_ser
 
   GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(m_server);
   gst_rtsp_mount_points_add_factory(mounts, "/ch1/main",
-                                    MakeFactory(options, ShapeOf(options, 1, 1)));
+                                    MakeFactory(m_server, options, ShapeOf(options, 1, 1)));
   // The sub stream: half the size each way, a quarter of the bitrate.
   gst_rtsp_mount_points_add_factory(mounts, "/ch1/sub",
-                                    MakeFactory(options, ShapeOf(options, 2, 4)));
+                                    MakeFactory(m_server, options, ShapeOf(options, 2, 4)));
   g_object_unref(mounts);
   SetUpAuthentication(m_server, options);
 }
