@@ -1,9 +1,9 @@
 #include "session/SessionControl.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
+#include "config/DecimalText.h"
 #include "config/LocalConfig.h"
 #include "config/PasswordMask.h"
 #include "platform/device/device.h"
@@ -62,12 +62,14 @@ void OnStartTeaching(SessionDialog& dialog) {
   char ip[16];
   std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", values.ip[0], values.ip[1], values.ip[2],
                 values.ip[3]);
-  const int port = std::atoi(values.port.c_str());
+  // Converted as the configuration file is, so a long number saturates instead
+  // of wrapping to an accepted one.
+  const int port = DecimalToInt(values.port);
   char userName[kUserNameChars + 1] = {};
   std::strncpy(userName, values.userName.c_str(), kUserNameChars);
   char password[kPasswordChars + 1] = {};
   std::strncpy(password, values.password.c_str(), kPasswordChars);
-  const int delaySeconds = std::atoi(values.delay.c_str());
+  const int delaySeconds = DecimalToInt(values.delay);
   // 2.
   if (delaySeconds < kMinDelaySeconds || delaySeconds > kMaxDelaySeconds) {
     dialog.ShowMessage("延时范围需在1~60之间！");

@@ -12,7 +12,8 @@ class StartTeaching : public SessionFixture {};
 
 TEST_F(StartTeaching, RefusesDelaysOutsideOneToSixtyAndChangesNothingElse) {
   g_nDelayMs = 7000;
-  for (const char* delay : {"0", "61", "-1", "abc", ""}) {
+  // A long number saturates instead of wrapping round to 1.
+  for (const char* delay : {"0", "61", "-1", "abc", "", "4294967297"}) {
     m_dialog.values.delay = delay;
     m_dialog.events.clear();
     OnStartTeaching(m_dialog);
@@ -87,7 +88,8 @@ TEST_F(StartTeaching, CutsPasswordToSixteenAndUserNameToNinetyNine) {
 }
 
 TEST_F(StartTeaching, PortOutsideTheTcpRangeReachesTheDeviceAsZero) {
-  for (const char* port : {"70000", "0", "-5"}) {
+  // 4294975296 is 8000 once wrapped to 32 bits: it must not log in there.
+  for (const char* port : {"70000", "0", "-5", "4294975296"}) {
     fakedevice::Reset();
     fakedevice::SetLoginResult(-1);
     m_dialog.values.port = port;
