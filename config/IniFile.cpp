@@ -23,7 +23,17 @@ void CIniFile::SetFileName(std::string name) { m_strFileName = std::move(name) +
 int CIniFile::Open() {
   // Binary: the line-end rule (CR LF or LF) is applied by ReadLine itself.
   m_file.open(m_strPath + m_strFileName, std::ios::in | std::ios::binary);
-  return m_file.is_open() ? 1 : 0;
+  if (!m_file.is_open()) {
+    return 0;
+  }
+  // A directory (or a file whose reads fail) opens all the same; its first
+  // read fails hard (badbit), while an empty file only reaches its end.
+  m_file.peek();
+  if (m_file.bad()) {
+    Close();
+    return 0;
+  }
+  return 1;
 }
 
 void CIniFile::Close() {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -55,6 +56,13 @@ const std::string kDefaultSummary = std::string(kStamp) +
     "ReadLocalConfig,ip:127.0.0.1,port:8000,usr:admin,pwd:******,dt:2,st:0,lm:0\n";
 
 TEST_F(ReadLocalConfigTest, NoFileTakesDefaultsAndLogsBothEntries) {
+  ReadLocalConfig();
+  ExpectDefaults();
+  EXPECT_EQ(Log(), std::string(kStamp) + "can't open configfile\n" + kDefaultSummary);
+}
+
+TEST_F(ReadLocalConfigTest, ConfigFileThatIsADirectoryCannotBeOpened) {
+  ASSERT_EQ(mkdir("config.ini", 0755), 0);
   ReadLocalConfig();
   ExpectDefaults();
   EXPECT_EQ(Log(), std::string(kStamp) + "can't open configfile\n" + kDefaultSummary);
