@@ -211,3 +211,9 @@ void CTarnviewDlg::ShowDisplayFullScreen() {
     m_pDisplayDlg->ShowFullScreen();
   }
 }
+
+void CTarnviewDlg::DropDisplayPicture() {
+  if (m_pDisplayDlg != nullptr) {
+    m_pDisplayDlg->DropPicture();
+  }
+}

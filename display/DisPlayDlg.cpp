@@ -104,6 +104,12 @@ void CDisPlayDlg::EmbedInParent() {
   MoveWindow(half, client.top, half, client.bottom - client.top - 100, TRUE);
 }
 
+void CDisPlayDlg::DropPicture() {
+  if (m_pSurface != nullptr) {
+    m_pSurface->DropPicture();
+  }
+}
+
 void CDisPlayDlg::OnBnClickedCapture() { TakeSnapshot(); }
 
 void CDisPlayDlg::OnBnClickedClose() {

@@ -23,6 +23,8 @@ class CDisPlayDlg : public CDialog {
   void ShowFullScreen();
   // Turns the dialog into a child filling the right half of the main dialog.
   void EmbedInParent();
+  // Lets go of the last picture: the dialog's own face shows until the next.
+  void DropPicture();
 
   CWnd* m_pParentDlg = nullptr;     // the main dialog: target of the posted messages
   INTERLOCKED_LONG m_bCheckESC{1};  // run flag of CheckESCThread

@@ -13,6 +13,7 @@
 #include "platform/sys/wallclock.h"
 #include "session/DecThread.h"
 #include "session/StreamIntake.h"
+#include "session/StreamRing.h"
 #include "worklog/WorkLog.h"
 
 LONG g_lUserID = -1;
@@ -142,11 +143,22 @@ void StopSession(SessionDialog& dialog) {
   NET_DVR_StopRealPlay(g_lRealHandle);
   s_bRealPlayActive = false;
   EndDecThread();
+  // Nothing stores or takes records any more: what this session left in the
+  // ring goes, or the next session would open with its last seconds.
+  {
+    CSLock lock(g_csStream);
+    if (g_pStreamRing != nullptr) {
+      g_pStreamRing->DiscardRecords();
+    }
+  }
   // 5.
   PlayM4_Stop(g_lPlayPort);
   PlayM4_CloseStream(g_lPlayPort);
   PlayM4_FreePort(g_lPlayPort);
   g_lPlayPort = -1;
+  // No picture comes any more: the display lets go of the last one, so the
+  // next session shows nothing of this one.
+  dialog.DropDisplayPicture();
   // 6.
   g_workLog.WriteLog("stopplay suc\n");
   // 7.

@@ -97,6 +97,12 @@ BOOL StreamRing::TakeRecordHeader(StreamRecordHeader* header) {
   return 1;
 }
 
+void StreamRing::DiscardRecords() {
+  CSLock lock(m_cs);
+  m_dwReadPos = m_dwWritePos;
+  m_dwDataLen.store(0, std::memory_order_release);
+}
+
 DWORD StreamRing::GetWritePos() {
   CSLock lock(m_cs);
   return m_dwWritePos;

@@ -40,6 +40,10 @@ class StreamRing {
   // and then takes the payload with Read. 0 when fewer than 8 bytes are held.
   BOOL TakeRecordHeader(StreamRecordHeader* header);
 
+  // Drops every record held; the caller holds g_csStream. The stop calls it
+  // once nothing feeds or takes, so a new session starts from an empty ring.
+  void DiscardRecords();
+
   // Bytes held. An atomic 32-bit read without any lock: the DecThread peeks
   // at it to see whether the ring is empty; a stale value is harmless.
   DWORD GetDataLen() const { return m_dwDataLen.load(std::memory_order_acquire); }

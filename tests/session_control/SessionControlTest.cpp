@@ -8,6 +8,23 @@ namespace {
 
 using ::testing::ElementsAre;
 
+// Holds every wait of the DecThread until the stop clears its run flag.
+std::atomic<bool> s_decThreadWaiting;
+void HoldDecThreadWaitsUntilStop() {
+  s_decThreadWaiting = false;
+  sys::SetVirtualSleepHook([](DWORD) {
+    s_decThreadWaiting = true;
+    while (InterlockedRead(&g_bTread) != 0) {
+      std::this_thread::yield();
+    }
+  });
+}
+void AwaitDecThreadWait() {
+  while (!s_decThreadWaiting) {
+    std::this_thread::yield();
+  }
+}
+
 class StartTeaching : public SessionFixture {};
 
 TEST_F(StartTeaching, RefusesDelaysOutsideOneToSixtyAndChangesNothingElse) {
@@ -157,7 +174,7 @@ TEST_F(StopSessionTest, WhileIdleRunsEveryStepWithTheHandlesLeft) {
   for (const auto& call : calls) {
     EXPECT_EQ(call.port, -1);
   }
-  EXPECT_THAT(m_dialog.events, ElementsAre("start:on", "cancel:off"));
+  EXPECT_THAT(m_dialog.events, ElementsAre("picture:drop", "start:on", "cancel:off"));
 }
 
 TEST_F(StopSessionTest, BeforeTheHeaderCameDoesNotWaitAndPassesNoPort) {
@@ -177,20 +194,11 @@ TEST_F(StopSessionTest, DuringAWaitEndsTheDecThreadFirstThenPlayThenLogin) {
     const BYTE leftover[3] = {7, 7, 7};
     g_pStreamRing->StoreRecord(GetTickCount(), leftover, 3);
   }
-  static std::atomic<bool> waiting;
-  waiting = false;
-  sys::SetVirtualSleepHook([](DWORD) {
-    waiting = true;
-    while (InterlockedRead(&g_bTread) != 0) {
-      std::this_thread::yield();
-    }
-  });
+  HoldDecThreadWaitsUntilStop();
   OnStartTeaching(m_dialog);
   fakedevice::Deliver(NET_DVR_SYSHEAD, {0x47, 1, 2, 3});
   ASSERT_NE(g_hDecThread.load(), nullptr);
-  while (!waiting) {
-    std::this_thread::yield();
-  }
+  AwaitDecThreadWait();
   StopSession(m_dialog);
 
   const auto log = LogMessages();
@@ -210,6 +218,22 @@ TEST_F(StopSessionTest, DuringAWaitEndsTheDecThreadFirstThenPlayThenLogin) {
   EXPECT_EQ(g_hDecThread.load(), nullptr);
   EXPECT_EQ(sys::RunningThreadCount(), 0);
   EXPECT_EQ(fakedevice::CallNames().back(), "NET_DVR_Logout");
+}
+
+TEST_F(StopSessionTest, DiscardsWhatTheSessionLeftSoTheNextOneStartsClean) {
+  HoldDecThreadWaitsUntilStop();
+  OnStartTeaching(m_dialog);
+  fakedevice::Deliver(NET_DVR_SYSHEAD, {0x47, 1, 2, 3});
+  AwaitDecThreadWait();
+  fakedevice::Deliver(NET_DVR_STREAMDATA, {0x47, 4, 5, 6});
+  ASSERT_GT(g_pStreamRing->GetDataLen(), 0u);
+  m_dialog.events.clear();
+  StopSession(m_dialog);
+
+  EXPECT_EQ(g_pStreamRing->GetDataLen(), 0u);
+  EXPECT_EQ(g_pStreamRing->GetReadPos(), g_pStreamRing->GetWritePos());
+  // The display lets go of the ended session's picture.
+  EXPECT_THAT(m_dialog.events, ElementsAre("picture:drop", "start:on", "cancel:off"));
 }
 
 TEST_F(StopSessionTest, EndRunningSessionStopsOnlyWhatRuns) {
