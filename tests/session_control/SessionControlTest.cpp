@@ -187,8 +187,8 @@ TEST_F(StopSessionTest, BeforeTheHeaderCameDoesNotWaitAndPassesNoPort) {
 }
 
 TEST_F(StopSessionTest, DuringAWaitEndsTheDecThreadFirstThenPlayThenLogin) {
-  // A record left from an earlier session is in the ring, so the DecThread's
-  // first turn takes it and waits; the hook holds that wait until the stop.
+  // A record is in the ring before the header, so the DecThread's first turn
+  // takes it and waits; the hook holds that wait until the stop.
   {
     CSLock lock(g_csStream);
     const BYTE leftover[3] = {7, 7, 7};
