@@ -76,13 +76,15 @@ TEST_F(MainDialog, StartsUpFromTheDefaultsWithStartFocusedAndDisplayHidden) {
                                "Init suc!\n"));
 }
 
-TEST_F(MainDialog, ShowsConfiguredDelaysAsTheyAreAndSetsTheSdkUpInOrder) {
+TEST_F(MainDialog, ShowsConfiguredDelaysAsTheyAreSizesTheRingAndSetsTheSdkUpInOrder) {
   for (const char* delay : {"0", "75"}) {
-    WriteConfig(std::string("[SysParam]\ndelaytime=") + delay + "\ndwStreamType=1\n");
+    WriteConfig(std::string("[SysParam]\ndelaytime=") + delay + "\ndwStreamType=1\nringMB=48\n");
     fakedevice::Reset();
     CTarnviewDlg dlg;
     Soon([&] {
       EXPECT_EQ(Text(dlg, IDC_EDIT_DELAYTIME), delay);
+      EXPECT_EQ(g_pStreamRing != nullptr ? g_pStreamRing->GetSize() : 0u,
+                48u * StreamRing::kBytesPerMiB);
       // The combo boxes ignore the configuration.
       EXPECT_EQ(dlg.m_cmbStreamType.GetCurSel(), 0);
       dlg.EndDialog(IDCANCEL);
