@@ -2,10 +2,13 @@
 #include <QApplication>
 
 #include "app/TarnviewApp.h"
+#include "platform/ui/application.h"
 #include "res/resources.h"
+#include "res/version.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  ui::SetUpApplication(res::kApplicationName);
   res::RegisterResources();
   theApp.InitInstance();
   return 0;

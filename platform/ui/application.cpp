@@ -1,0 +1,38 @@
+#include "platform/ui/application.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+constexpr char kClassicStyle[] = "Windows";
+constexpr char kFrameworkTexts[] = "qtbase_zh_CN";  // in Qt's translations folder
+
+}  // namespace
+
+namespace ui {
+
+void SetUpApplication(const char* name) {
+  QCoreApplication::setApplicationName(QString::fromUtf8(name));
+  if (QStyle* style = QStyleFactory::create(QString::fromLatin1(kClassicStyle))) {
+    QApplication::setStyle(style);  // the application takes ownership
+  } else {
+    std::fprintf(stderr, "ui: no \"%s\" style, the default look stays\n", kClassicStyle);
+  }
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  // Owned by the application, so it lives exactly as long as the texts are used.
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QString::fromLatin1(kFrameworkTexts), folder) ||
+      !QCoreApplication::installTranslator(translator)) {
+    std::fprintf(stderr, "ui: %s not found in %s, the framework's texts stay English\n",
+                 kFrameworkTexts, folder.toLocal8Bit().constData());
+    delete translator;
+  }
+}
+
+}  // namespace ui

@@ -1,0 +1,12 @@
+// The application's share of the dialog framework: the look and the language
+// of every window.
+#pragma once
+
+namespace ui {
+// Sets the running QApplication up as the program's dialogs expect: the
+// classic look ("Windows" style) for every widget, the framework's own texts
+// (message box buttons, edit menus) in Simplified Chinese, and `name` as the
+// application's name, which message boxes show as their caption. What cannot
+// be had is said on stderr and the rest still applies.
+void SetUpApplication(const char* name);
+}  // namespace ui
