@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QTest>
 
+#include "app/TarnviewApp.h"
 #include "app/TarnviewDlg.h"
 #include "display/DisPlayDlg.h"
 #include "platform/ui/widgets.h"
@@ -119,6 +120,43 @@ TEST_F(MainDialog, TabVisitsTheBoxesInTemplateOrderSkippingTheDisabledCancel) {
   dlg.DoModal();
   EXPECT_THAT(visited, ElementsAre(IDC_IPADDRESS, IDC_EDIT_PORT, IDC_EDIT_PSD, IDC_EDIT_USER,
                                    IDC_EDIT_DELAYTIME));
+}
+
+TEST_F(MainDialog, AboutBoxOpensCentredOverTheMainWindowWhereverItStands) {
+  QWidget* main = nullptr;
+  QWidget* about = nullptr;
+  QRect mainPlace;
+  QPoint mainFrame;
+  QRect aboutPlace;
+  Soon([&] {
+    auto* dlg = dynamic_cast<CTarnviewDlg*>(AfxGetMainWnd());
+    if (dlg == nullptr) {
+      ADD_FAILURE() << "the main dialog is not the main window while it runs";
+      return;
+    }
+    main = ui::WidgetOf(dlg->m_hWnd);
+    main->move(40, 30);
+    Soon([&] {
+      about = QApplication::activeModalWidget();
+      if (about != nullptr) {
+        mainPlace = main->geometry();
+        mainFrame = main->frameGeometry().topLeft();
+        aboutPlace = about->geometry();
+        QTest::keyClick(about, Qt::Key_Escape);
+      }
+    });
+    dlg->OnSysCommand(IDM_ABOUTBOX, 0);
+    dlg->EndDialog(IDCANCEL);
+  });
+  EXPECT_EQ(theApp.InitInstance(), FALSE);
+  ASSERT_NE(about, nullptr);
+  EXPECT_NE(about, main);
+  // Centred over the moved main dialog, to the pixel the halves allow.
+  EXPECT_EQ(mainFrame, QPoint(40, 30));
+  EXPECT_LE((aboutPlace.center() - mainPlace.center()).manhattanLength(), 2)
+      << aboutPlace.x() << "," << aboutPlace.y() << " " << aboutPlace.width() << "x"
+      << aboutPlace.height() << " over " << mainPlace.width() << "x" << mainPlace.height();
+  EXPECT_EQ(AfxGetMainWnd(), nullptr);
 }
 
 TEST_F(MainDialog, EnterInThePortBoxEndsTheProgram) {
