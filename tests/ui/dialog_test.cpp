@@ -295,6 +295,7 @@ TEST(Application, ClassicLookWithTheFrameworksTextsInChinese) {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       button = box->buttons().value(0)->text();
       caption = box->windowTitle();
+      EXPECT_EQ(box->palette().color(QPalette::Window), QColor(212, 208, 200));
       box->accept();
     }
   });
