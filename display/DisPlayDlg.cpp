@@ -87,6 +87,9 @@ void CDisPlayDlg::ShowFullScreen() {
   MoveWindow(0, 0, cx, cy, TRUE);
   // 3.
   ShowWindow(SW_SHOW);
+  // The keys typed during a session go to the picture, not to the main
+  // dialog's boxes; Escape and C are watched system-wide all the same.
+  SetFocus();
 }
 
 void CDisPlayDlg::EmbedInParent() {

@@ -19,7 +19,7 @@ class CDisPlayDlg : public CDialog {
   CDisPlayDlg();
   ~CDisPlayDlg() override;
 
-  // Covers the primary screen and shows the dialog.
+  // Covers the primary screen, shows the dialog and gives it the keyboard focus.
   void ShowFullScreen();
   // Turns the dialog into a child filling the right half of the main dialog.
   void EmbedInParent();

@@ -217,6 +217,10 @@ TEST_F(MainDialog, StartButtonRunsASessionThatTheCloseOfTheDialogEnds) {
     EXPECT_FALSE(dlg.GetDlgItem(IDC_BTN_START)->IsWindowEnabled());
     EXPECT_TRUE(dlg.GetDlgItem(IDC_BTN_CANCEL)->IsWindowEnabled());
     EXPECT_TRUE(dlg.m_pDisplayDlg->IsWindowVisible());
+    // It has the keyboard focus.
+    QWidget* display = ui::WidgetOf(dlg.m_pDisplayDlg->m_hWnd);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(display));
+    EXPECT_EQ(QApplication::focusWidget(), display);
     fakedevice::Deliver(1, {0x47, 0x40, 0, 0x10});
     EXPECT_NE(g_hDecThread.load(), nullptr);
     dlg.EndDialog(IDCANCEL);

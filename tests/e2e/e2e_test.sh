@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end, as a coach uses it: Tarnview under its own Xvfb display, the demo
 # camera on a free loopback port, real key presses through XTest.
-#   start -> after the delay the camera's picture fills the screen and moves;
+#   start -> the display window takes the keyboard focus; after the delay the
+#   camera's picture fills the screen and moves;
 #   C -> a JPEG named by local time in ~/Pictures/Capture, at the stream's size;
 #   Escape -> the display hides, the stop lines are logged in order, the
 #   session's threads are gone; closing the main dialog ends the process
@@ -146,6 +147,8 @@ step "start button (it has the focus): Space"
 press space
 pressed_ms="$(now_ms)"
 wait_for 5 display_window >/dev/null || fail "no full-screen display window after the start"
+display_has_focus() { [ "$(xdotool getwindowfocus)" = "$(display_window)" ]; }
+wait_for 3 display_has_focus || fail "the display window does not have the keyboard focus"
 
 # Well inside the delay the picture must not be there yet. A grab that ends
 # late (busy machine) proves nothing and is not judged.
