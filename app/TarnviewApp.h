@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/sys/types.h"
-#include "platform/ui/application.h"
+#include "platform/ui/winapp.h"
 
 class CTarnviewApp : public CWinApp {
  public:

@@ -15,8 +15,6 @@ namespace {
 constexpr char kClassicStyle[] = "Windows";
 constexpr char kFrameworkTexts[] = "qtbase_zh_CN";  // in Qt's translations folder
 
-CWinApp* s_pApp = nullptr;  // the one application object, while it exists
-
 }  // namespace
 
 namespace ui {
@@ -65,11 +63,3 @@ void SetUpApplication(const char* name) {
 }
 
 }  // namespace ui
-
-CWinApp::CWinApp() { s_pApp = this; }
-
-CWinApp::~CWinApp() {
-  if (s_pApp == this) s_pApp = nullptr;
-}
-
-CWnd* AfxGetMainWnd() { return s_pApp != nullptr ? s_pApp->m_pMainWnd : nullptr; }

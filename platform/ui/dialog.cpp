@@ -3,10 +3,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "platform/ui/application.h"
 #include "platform/ui/dialogwidget.h"
 #include "platform/ui/handles.h"
 #include "platform/ui/icon.h"
+#include "platform/ui/winapp.h"
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value) {
   CWnd* control = pDX->m_pDlgWnd->GetDlgItem(id);
