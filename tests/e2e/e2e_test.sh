@@ -221,8 +221,8 @@ wait_for 3 threads_back \
 step "second session: nothing of the first one within its delay"
 # The start button by its template place (dialog units 52,161 47x19 of 238x215).
 eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove --window "$main" $(((52 * 2 + 47) * WIDTH / 476)) $(((161 * 2 + 19) * HEIGHT / 430)) \
-  click 1
+start_x=$(((52 * 2 + 47) * WIDTH / 476)) start_y=$(((161 * 2 + 19) * HEIGHT / 430))
+xdotool mousemove --window "$main" "$start_x" "$start_y" click 1
 pressed_ms="$(now_ms)"
 wait_for 5 display_window >/dev/null || fail "no full-screen display window after the second start"
 sleep 0.3

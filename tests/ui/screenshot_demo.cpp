@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
   dynamic_cast<QAbstractButton*>(ui::WidgetOf(display.m_btnClose.m_hWnd))->setDown(true);
   CDialog about(IDD_ABOUTBOX);
   about.Create(IDD_ABOUTBOX, &main);
-  about.MoveWindow(10, 420, ui::WidgetOf(about.m_hWnd)->width(), ui::WidgetOf(about.m_hWnd)->height());
+  const QWidget* aboutWidget = ui::WidgetOf(about.m_hWnd);
+  about.MoveWindow(10, 420, aboutWidget->width(), aboutWidget->height());
   about.ShowWindow(SW_SHOW);
   QTimer::singleShot(kMessageAfterMs, [&main] { main.MessageBox("延时范围需在1~60之间！"); });
   return QApplication::exec();
