@@ -3,8 +3,9 @@
 #pragma once
 
 #include "platform/sys/types.h"
+#include "platform/ui/winapp.h"
 
-class CTarnviewApp {
+class CTarnviewApp : public CWinApp {
  public:
   // Runs the main dialog; returns FALSE (the program ends after it).
   BOOL InitInstance();

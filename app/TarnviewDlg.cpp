@@ -28,6 +28,8 @@ namespace {
 constexpr COLORREF kButtonText = RGB(1, 1, 1);    // almost black
 constexpr COLORREF kButtonFace = RGB(0, 128, 255);  // light blue
 constexpr size_t kCurrentDirBytes = 4096;          // PATH_MAX
+static_assert(StreamRing::kRingBytes == kRingMBDefault * StreamRing::kBytesPerMiB,
+              "the ring's own capacity is the configuration's default");
 
 void ColourButton(CClrButton& button, UINT id, CWnd* dialog) {
   button.SubclassDlgItem(id, dialog);
@@ -110,7 +112,8 @@ BOOL CTarnviewDlg::OnInitDialog() {
   InitDeviceSdk();
   // 15. Without the ring no session may start: its feed thread would have
   // nothing to read from.
-  g_pStreamRing = StreamRing::Create();
+  g_pStreamRing =
+      StreamRing::Create(static_cast<DWORD>(g_settings.ringMB) * StreamRing::kBytesPerMiB);
   if (g_pStreamRing == nullptr) {
     g_workLog.WriteLog("no memory for the stream ring, sessions disabled\n");
     GetDlgItem(IDC_BTN_START)->EnableWindow(FALSE);
@@ -209,5 +212,11 @@ HWND CTarnviewDlg::GetDisplayWindow() {
 void CTarnviewDlg::ShowDisplayFullScreen() {
   if (m_pDisplayDlg != nullptr) {
     m_pDisplayDlg->ShowFullScreen();
+  }
+}
+
+void CTarnviewDlg::DropDisplayPicture() {
+  if (m_pDisplayDlg != nullptr) {
+    m_pDisplayDlg->DropPicture();
   }
 }

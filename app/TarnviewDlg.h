@@ -33,6 +33,7 @@ class CTarnviewDlg : public CDialog, public SessionDialog {
   void ShowMessage(const char* text) override;
   HWND GetDisplayWindow() override;
   void ShowDisplayFullScreen() override;
+  void DropDisplayPicture() override;
 
   // The about item: the system menu's commands come here.
   void OnSysCommand(UINT nID, LPARAM lParam);

@@ -1,40 +1,9 @@
 #include "config/IniFile.h"
 
-#include <climits>
 #include <string_view>
 #include <utility>
 
-namespace {
-
-// atoi's rules: leading white space, an optional sign, then decimal digits up
-// to the first non-digit; no digits gives 0. Out-of-range values saturate
-// instead of overflowing, as the original platform's atoi does.
-int32_t DecimalToInt(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  // Held at 2^31 at most, so the next digit cannot overflow int64_t.
-  constexpr int64_t kLimit = static_cast<int64_t>(INT32_MAX) + 1;
-  int64_t magnitude = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    magnitude = magnitude * 10 + (text[i] - '0');
-    if (magnitude > kLimit) {
-      magnitude = kLimit;
-    }
-  }
-  if (negative) {
-    return static_cast<int32_t>(-magnitude);
-  }
-  return static_cast<int32_t>(magnitude == kLimit ? INT32_MAX : magnitude);
-}
-
-}  // namespace
+#include "config/DecimalText.h"
 
 std::string TrimSpaces(std::string text) {
   const size_t first = text.find_first_not_of(' ');
@@ -54,7 +23,17 @@ void CIniFile::SetFileName(std::string name) { m_strFileName = std::move(name) +
 int CIniFile::Open() {
   // Binary: the line-end rule (CR LF or LF) is applied by ReadLine itself.
   m_file.open(m_strPath + m_strFileName, std::ios::in | std::ios::binary);
-  return m_file.is_open() ? 1 : 0;
+  if (!m_file.is_open()) {
+    return 0;
+  }
+  // A directory (or a file whose reads fail) opens all the same; its first
+  // read fails hard (badbit), while an empty file only reaches its end.
+  m_file.peek();
+  if (m_file.bad()) {
+    Close();
+    return 0;
+  }
+  return 1;
 }
 
 void CIniFile::Close() {

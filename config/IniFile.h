@@ -24,7 +24,8 @@ class CIniFile {
   // m_strFileName becomes name + ".ini" (appended even when name has it).
   void SetFileName(std::string name);
 
-  // Opens m_strPath + m_strFileName read-only. Nonzero when open, else 0.
+  // Opens m_strPath + m_strFileName read-only. Nonzero when open and
+  // readable; 0 otherwise, also for a directory of that name.
   int Open();
   // Rewinds and reads up to the first line containing section. 1 when found,
   // the file then positioned after that line; 0 otherwise.

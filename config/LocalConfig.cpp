@@ -19,6 +19,13 @@ int32_t NumberOr(int32_t number, int32_t fallback) {
   return number == kMissing ? fallback : number;
 }
 
+int32_t RingMBOf(int32_t number) {
+  if (number == kMissing) {
+    return kRingMBDefault;
+  }
+  return number < kRingMBMin ? kRingMBMin : number > kRingMBMax ? kRingMBMax : number;
+}
+
 }  // namespace
 
 void ReadLocalConfig() {
@@ -49,6 +56,10 @@ void ReadLocalConfig() {
     std::string rtspPath;
     ini.GetString(kSection, "rtspPath", rtspPath);
     g_settings.rtspPath = rtspPath;
+    // Not one of the seven either: long delays of a fast stream need more.
+    int32_t ringMB = kMissing;
+    ini.GetInt(kSection, "ringMB", &ringMB);
+    g_settings.ringMB = RingMBOf(ringMB);
     ini.Close();
   } else {
     g_settings.ip = kDefaultDeviceAddress;
@@ -59,6 +70,7 @@ void ReadLocalConfig() {
     g_settings.dwLinkMode = 0;
     g_settings.delaytime = 2;
     g_settings.rtspPath.clear();
+    g_settings.ringMB = kRingMBDefault;
     g_workLog.WriteLog("can't open configfile\n");
   }
   g_workLog.WriteLog("ReadLocalConfig,ip:%s,port:%s,usr:%s,pwd:%s,dt:%d,st:%d,lm:%d\n",

@@ -5,6 +5,15 @@
 #include <cstdint>
 #include <string>
 
+// 30 MiB hold about 31 s of an 8 Mbit/s stream, 63 s of a 4 Mbit/s one.
+inline constexpr int32_t kRingMBDefault = 30;
+// Still about 33 s of a 4 Mbit/s sub stream, and room for several of the
+// largest records the intake stores (4 MiB).
+inline constexpr int32_t kRingMBMin = 16;
+// The DecThread holds a record at most 40 s: 512 MiB hold that at over
+// 100 Mbit/s, beyond any camera stream; more would only take memory.
+inline constexpr int32_t kRingMBMax = 512;
+
 struct Settings {
   std::string ip;    // device address, dotted IPv4 text
   std::string port;  // device port, decimal digits
@@ -16,6 +25,9 @@ struct Settings {
   // Optional RTSP path template of the camera ({ch}, {stream}, {streamno});
   // empty: the device layer's default path.
   std::string rtspPath;
+  // Optional capacity of the stream ring in MiB ("ringMB"), kept within
+  // kRingMBMin..kRingMBMax: the ring must hold the whole delay of the stream.
+  int32_t ringMB = kRingMBDefault;
 };
 
 extern Settings g_settings;

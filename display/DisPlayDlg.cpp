@@ -87,6 +87,9 @@ void CDisPlayDlg::ShowFullScreen() {
   MoveWindow(0, 0, cx, cy, TRUE);
   // 3.
   ShowWindow(SW_SHOW);
+  // The keys typed during a session go to the picture, not to the main
+  // dialog's boxes; Escape and C are watched system-wide all the same.
+  SetFocus();
 }
 
 void CDisPlayDlg::EmbedInParent() {
@@ -102,6 +105,12 @@ void CDisPlayDlg::EmbedInParent() {
   const LONG half = (client.right - client.left) / 2;
   // 5.
   MoveWindow(half, client.top, half, client.bottom - client.top - 100, TRUE);
+}
+
+void CDisPlayDlg::DropPicture() {
+  if (m_pSurface != nullptr) {
+    m_pSurface->DropPicture();
+  }
 }
 
 void CDisPlayDlg::OnBnClickedCapture() { TakeSnapshot(); }

@@ -19,10 +19,12 @@ class CDisPlayDlg : public CDialog {
   CDisPlayDlg();
   ~CDisPlayDlg() override;
 
-  // Covers the primary screen and shows the dialog.
+  // Covers the primary screen, shows the dialog and gives it the keyboard focus.
   void ShowFullScreen();
   // Turns the dialog into a child filling the right half of the main dialog.
   void EmbedInParent();
+  // Lets go of the last picture: the dialog's own face shows until the next.
+  void DropPicture();
 
   CWnd* m_pParentDlg = nullptr;     // the main dialog: target of the posted messages
   INTERLOCKED_LONG m_bCheckESC{1};  // run flag of CheckESCThread

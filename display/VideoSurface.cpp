@@ -34,10 +34,12 @@ void VideoSurface::OnPicture(const player::VideoPicture& picture) {
   if (m_pendingPaints.load() >= kMaxPendingPaints) {
     return;
   }
+  unsigned generation = 0;
   {
     const QImage view(picture.pixels, picture.width, picture.height, picture.strideBytes,
                       QImage::Format_RGB32);
     std::lock_guard<std::mutex> lock(m_mutex);
+    generation = m_generation;
     if (m_latest.size() != view.size()) {
       m_latest = QImage(view.size(), QImage::Format_RGB32);
     }
@@ -49,14 +51,29 @@ void VideoSurface::OnPicture(const player::VideoPicture& picture) {
   // Queued to the GUI thread; dropped by Qt if this widget is gone by then.
   QMetaObject::invokeMethod(
       this,
-      [this] {
+      [this, generation] {
         --m_pendingPaints;
+        {
+          std::lock_guard<std::mutex> lock(m_mutex);
+          if (generation != m_generation) {
+            return;  // dropped since: this picture must not show again
+          }
+        }
         if (isHidden()) {
           show();
         }
         update();
       },
       Qt::QueuedConnection);
+}
+
+void VideoSurface::DropPicture() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_latest = QImage();
+    ++m_generation;
+  }
+  hide();
 }
 
 void VideoSurface::paintEvent(QPaintEvent*) {

@@ -19,6 +19,10 @@ class VideoSurface : public QWidget, public player::VideoSink {
   player::SurfaceSize Surface() override;
   void OnPicture(const player::VideoPicture& picture) override;
 
+  // Forgets the picture held and hides, so the window's own face shows until
+  // the next picture; paints still queued for the old picture show nothing.
+  void DropPicture();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -35,4 +39,5 @@ class VideoSurface : public QWidget, public player::VideoSink {
   std::atomic<int> m_pendingPaints{0};
   std::mutex m_mutex;
   QImage m_latest;  // guarded by m_mutex: the newest picture, in the surface's size
+  unsigned m_generation = 0;  // guarded by m_mutex: counts DropPicture calls
 };

@@ -1,9 +1,9 @@
 #include "session/SessionControl.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
+#include "config/DecimalText.h"
 #include "config/LocalConfig.h"
 #include "config/PasswordMask.h"
 #include "platform/device/device.h"
@@ -13,6 +13,7 @@
 #include "platform/sys/wallclock.h"
 #include "session/DecThread.h"
 #include "session/StreamIntake.h"
+#include "session/StreamRing.h"
 #include "worklog/WorkLog.h"
 
 LONG g_lUserID = -1;
@@ -62,12 +63,14 @@ void OnStartTeaching(SessionDialog& dialog) {
   char ip[16];
   std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", values.ip[0], values.ip[1], values.ip[2],
                 values.ip[3]);
-  const int port = std::atoi(values.port.c_str());
+  // Converted as the configuration file is, so a long number saturates instead
+  // of wrapping to an accepted one.
+  const int port = DecimalToInt(values.port);
   char userName[kUserNameChars + 1] = {};
   std::strncpy(userName, values.userName.c_str(), kUserNameChars);
   char password[kPasswordChars + 1] = {};
   std::strncpy(password, values.password.c_str(), kPasswordChars);
-  const int delaySeconds = std::atoi(values.delay.c_str());
+  const int delaySeconds = DecimalToInt(values.delay);
   // 2.
   if (delaySeconds < kMinDelaySeconds || delaySeconds > kMaxDelaySeconds) {
     dialog.ShowMessage("延时范围需在1~60之间！");
@@ -148,11 +151,22 @@ void StopSession(SessionDialog& dialog) {
   NET_DVR_StopRealPlay(g_lRealHandle);
   s_bRealPlayActive = false;
   EndDecThread();
+  // Nothing stores or takes records any more: what this session left in the
+  // ring goes, or the next session would open with its last seconds.
+  {
+    CSLock lock(g_csStream);
+    if (g_pStreamRing != nullptr) {
+      g_pStreamRing->DiscardRecords();
+    }
+  }
   // 5.
   PlayM4_Stop(g_lPlayPort);
   PlayM4_CloseStream(g_lPlayPort);
   PlayM4_FreePort(g_lPlayPort);
   g_lPlayPort = -1;
+  // No picture comes any more: the display lets go of the last one, so the
+  // next session shows nothing of this one.
+  dialog.DropDisplayPicture();
   // 6.
   g_workLog.WriteLog("stopplay suc\n");
   // 7.

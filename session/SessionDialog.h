@@ -27,4 +27,7 @@ class SessionDialog {
   // The display dialog's window: the player's drawing surface.
   virtual HWND GetDisplayWindow() = 0;
   virtual void ShowDisplayFullScreen() = 0;
+  // The display forgets the ended session's last picture and shows its own
+  // face until a new picture comes. Dialogs without a display have none.
+  virtual void DropDisplayPicture() {}
 };

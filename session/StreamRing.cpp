@@ -6,20 +6,20 @@
 StreamRing* g_pStreamRing = nullptr;
 CRITICAL_SECTION g_csStream;
 
-StreamRing* StreamRing::Create() {
-  BYTE* block = new (std::nothrow) BYTE[kRingBytes];
+StreamRing* StreamRing::Create(DWORD dwSize) {
+  BYTE* block = new (std::nothrow) BYTE[dwSize];
   if (block == nullptr) {
     return nullptr;
   }
-  StreamRing* ring = new (std::nothrow) StreamRing(block);
+  StreamRing* ring = new (std::nothrow) StreamRing(block, dwSize);
   if (ring == nullptr) {
     delete[] block;
   }
   return ring;
 }
 
-StreamRing::StreamRing(BYTE* block)
-    : m_dwDataLen(0), m_dwSize(kRingBytes), m_pBuf(block), m_dwWritePos(0), m_dwReadPos(0) {
+StreamRing::StreamRing(BYTE* block, DWORD dwSize)
+    : m_dwDataLen(0), m_dwSize(dwSize), m_pBuf(block), m_dwWritePos(0), m_dwReadPos(0) {
   InitializeCriticalSection(&m_cs);
 }
 
@@ -95,6 +95,12 @@ BOOL StreamRing::TakeRecordHeader(StreamRecordHeader* header) {
   }
   *header = DecodeRecordHeader(bytes);
   return 1;
+}
+
+void StreamRing::DiscardRecords() {
+  CSLock lock(m_cs);
+  m_dwReadPos = m_dwWritePos;
+  m_dwDataLen.store(0, std::memory_order_release);
 }
 
 DWORD StreamRing::GetWritePos() {

@@ -15,11 +15,14 @@
 
 class StreamRing {
  public:
-  // 30 MiB: about 63 s of a 4 Mbit/s stream, the longest delay the ring serves.
-  static constexpr DWORD kRingBytes = 31457280;
+  static constexpr DWORD kBytesPerMiB = 1048576;
+  // 30 MiB, the capacity unless configured: about 63 s of a 4 Mbit/s stream,
+  // 31 s of an 8 Mbit/s one. Longer delays of a stream need a larger ring.
+  static constexpr DWORD kRingBytes = 30 * kBytesPerMiB;
 
-  // Allocates the block; null when it cannot be allocated (no ring at all).
-  static StreamRing* Create();
+  // Allocates a block of dwSize bytes; null when it cannot be allocated (no
+  // ring at all).
+  static StreamRing* Create(DWORD dwSize = kRingBytes);
   ~StreamRing();
   StreamRing(const StreamRing&) = delete;
   StreamRing& operator=(const StreamRing&) = delete;
@@ -40,6 +43,10 @@ class StreamRing {
   // and then takes the payload with Read. 0 when fewer than 8 bytes are held.
   BOOL TakeRecordHeader(StreamRecordHeader* header);
 
+  // Drops every record held; the caller holds g_csStream. The stop calls it
+  // once nothing feeds or takes, so a new session starts from an empty ring.
+  void DiscardRecords();
+
   // Bytes held. An atomic 32-bit read without any lock: the DecThread peeks
   // at it to see whether the ring is empty; a stale value is harmless.
   DWORD GetDataLen() const { return m_dwDataLen.load(std::memory_order_acquire); }
@@ -48,7 +55,7 @@ class StreamRing {
   DWORD GetReadPos();
 
  private:
-  explicit StreamRing(BYTE* block);
+  StreamRing(BYTE* block, DWORD dwSize);
   // Copies len bytes from the block at m_dwReadPos (split at the end of the
   // block) and moves the read position on; m_cs is held and len is held.
   void TakeLocked(BYTE* dst, DWORD len);

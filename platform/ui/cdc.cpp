@@ -221,7 +221,10 @@ BOOL CDC::DrawState(CPoint pt, CSize size, const char* text, UINT flags) {
   const int saved = SetBkMode(TRANSPARENT);
   const QRegion box(pt.x, pt.y, size.cx, size.cy);
   if ((flags & DSS_DISABLED) != 0) {
-    PaintText(pt.x + 1, pt.y + 1, shown, GetSysColor(COLOR_BTNHIGHLIGHT), &box, underline);
+    // The white copy is the whole picture moved by one pixel, so its box moves
+    // with it: clipped to the text's own box it would lose its last column and row.
+    const QRegion whiteBox = box.translated(1, 1);
+    PaintText(pt.x + 1, pt.y + 1, shown, GetSysColor(COLOR_BTNHIGHLIGHT), &whiteBox, underline);
     PaintText(pt.x, pt.y, shown, GetSysColor(COLOR_BTNSHADOW), &box, underline);
   } else {
     PaintText(pt.x, pt.y, shown, m_state.textColor, &box, underline);

@@ -6,6 +6,7 @@
 #include "platform/ui/dialogwidget.h"
 #include "platform/ui/handles.h"
 #include "platform/ui/icon.h"
+#include "platform/ui/winapp.h"
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value) {
   CWnd* control = pDX->m_pDlgWnd->GetDlgItem(id);
@@ -55,7 +56,9 @@ void CDialog::Initialise() {
 }
 
 INT_PTR CDialog::DoModal() {
-  QWidget* parent = m_pParentWnd == nullptr ? nullptr : ui::WidgetOf(m_pParentWnd->m_hWnd);
+  // Without a parent of its own, the application's main window owns it.
+  CWnd* owner = m_pParentWnd != nullptr ? m_pParentWnd : AfxGetMainWnd();
+  QWidget* parent = owner == nullptr || owner == this ? nullptr : ui::WidgetOf(owner->m_hWnd);
   if (!Build(parent)) return -1;
   m_bModal = true;
   m_bEnded = false;
@@ -66,9 +69,9 @@ INT_PTR CDialog::DoModal() {
     const QRect area = parent != nullptr ? parent->window()->geometry()
                        : screen != nullptr ? screen->geometry()
                                            : QRect();
-    QRect frame = widget->geometry();
-    frame.moveCenter(area.center());
-    widget->move(frame.topLeft());
+    QRect client = widget->geometry();
+    client.moveCenter(area.center());
+    widget->setGeometry(client);  // the client area, not the frame, is centred
     widget->exec();
   }
   const int result = m_nModalResult;

@@ -32,6 +32,8 @@ class CDialog : public CWnd {
 
   // Runs the dialog until EndDialog; IDOK, IDCANCEL or the given result,
   // -1 when the template does not exist. The window is destroyed before return.
+  // Its owner is the parent, or else the application's main window; it is
+  // shown centred over its owner (on the primary screen when it has none).
   INT_PTR DoModal();
   // Builds the dialog as an owned (pop-up) window of `parent`; shown when the
   // template says visible.

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "platform/ui/application.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/dialogfont.h"
 #include "platform/ui/handles.h"
@@ -17,31 +18,6 @@
 namespace ui {
 
 namespace {
-
-QColor Colour(int index) {
-  const COLORREF c = GetSysColor(index);
-  return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
-}
-
-// The classic grey look of the system colours.
-QPalette ClassicPalette() {
-  QPalette palette;
-  palette.setColor(QPalette::Window, Colour(COLOR_BTNFACE));
-  palette.setColor(QPalette::Button, Colour(COLOR_BTNFACE));
-  palette.setColor(QPalette::Base, Colour(COLOR_WINDOW));
-  palette.setColor(QPalette::WindowText, Colour(COLOR_WINDOWTEXT));
-  palette.setColor(QPalette::Text, Colour(COLOR_WINDOWTEXT));
-  palette.setColor(QPalette::ButtonText, Colour(COLOR_BTNTEXT));
-  palette.setColor(QPalette::Light, Colour(COLOR_BTNHIGHLIGHT));
-  palette.setColor(QPalette::Midlight, Colour(COLOR_3DLIGHT));
-  palette.setColor(QPalette::Mid, Colour(COLOR_BTNSHADOW));
-  palette.setColor(QPalette::Dark, Colour(COLOR_BTNSHADOW));
-  palette.setColor(QPalette::Shadow, Colour(COLOR_3DDKSHADOW));
-  palette.setColor(QPalette::Disabled, QPalette::WindowText, Colour(COLOR_GRAYTEXT));
-  palette.setColor(QPalette::Disabled, QPalette::Text, Colour(COLOR_GRAYTEXT));
-  palette.setColor(QPalette::Disabled, QPalette::ButtonText, Colour(COLOR_GRAYTEXT));
-  return palette;
-}
 
 bool IsOwnerDraw(const QWidget* widget) {
   return (StyleOf(HandleOf(widget)) & BS_TYPEMASK) == BS_OWNERDRAW;

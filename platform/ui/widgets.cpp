@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include "platform/ui/button.h"
 #include "platform/ui/cdc.h"
@@ -23,7 +25,9 @@ constexpr int kFieldDigits = 3;
 
 IpAddressWidget::IpAddressWidget(QWidget* parent) : QWidget(parent) {
   auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(2, 1, 2, 1);
+  // The fields sit inside the frame that paintEvent draws.
+  const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+  layout->setContentsMargins(frame, frame, frame, frame);
   layout->setSpacing(0);
   for (int i = 0; i < kFieldCount; ++i) {
     auto* field = new QLineEdit(this);
@@ -97,6 +101,16 @@ void IpAddressWidget::SetAddress(const std::array<BYTE, 4>& bytes) {
 
 void IpAddressWidget::Clear() {
   for (QLineEdit* field : m_fields) field->clear();
+}
+
+void IpAddressWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QStyleOptionFrame option;
+  option.initFrom(this);
+  option.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this);
+  option.midLineWidth = 0;
+  option.state |= QStyle::State_Sunken;
+  style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
 }
 
 void IpAddressWidget::focusInEvent(QFocusEvent* event) {

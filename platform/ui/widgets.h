@@ -30,6 +30,8 @@ class IpAddressWidget : public QWidget {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  // The edit boxes' own frame around the fields.
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   std::array<QLineEdit*, 4> m_fields{};

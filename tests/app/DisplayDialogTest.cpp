@@ -4,6 +4,8 @@
 #include <mutex>
 
 #include "display/DisPlayDlg.h"
+#include "display/VideoSurface.h"
+#include "platform/player/sink_access.h"
 #include "platform/sys/thread.h"
 #include "platform/ui/keystate.h"
 #include "res/resource.h"
@@ -143,6 +145,28 @@ TEST_F(DisplayDialog, CloseButtonStopsTheSessionOfTheMainDialogAndHides) {
   EXPECT_FALSE(m_display->IsWindowVisible());
   EXPECT_THAT(m_parent.events, ElementsAre("start:on", "cancel:off"));
   EXPECT_EQ(LogMessages().back(), "logout suc\n");
+}
+
+TEST_F(DisplayDialog, DroppedPictureIsNotShownAgainUntilANewOneComes) {
+  m_display->ShowFullScreen();
+  VideoSurface* surface = nullptr;
+  for (QWidget* child : ui::WidgetOf(m_display->m_hWnd)->findChildren<QWidget*>()) {
+    surface = surface != nullptr ? surface : dynamic_cast<VideoSurface*>(child);
+  }
+  ASSERT_NE(surface, nullptr);
+  const uint32_t pixels[4] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFFFFFFFFu};
+  const player::VideoPicture picture{2, 2, 8, reinterpret_cast<const uint8_t*>(pixels)};
+  const auto deliver = [&] {
+    return player::WithVideoSink(m_display->m_hWnd,
+                                 [&](player::VideoSink& sink) { sink.OnPicture(picture); });
+  };
+  ASSERT_TRUE(deliver());
+  // Dropped while that picture's paint still waits in the queue.
+  m_display->DropPicture();
+  QApplication::processEvents();
+  EXPECT_FALSE(surface->isVisible());
+  ASSERT_TRUE(deliver());
+  EXPECT_TRUE(ProcessUntil([&] { return surface->isVisible(); }));
 }
 
 TEST_F(DisplayDialog, TeardownEndsTheWatcherAndNothingIsLoggedAfter) {

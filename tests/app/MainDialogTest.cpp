@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QTest>
 
+#include "app/TarnviewApp.h"
 #include "app/TarnviewDlg.h"
 #include "display/DisPlayDlg.h"
 #include "platform/ui/widgets.h"
@@ -76,13 +77,15 @@ TEST_F(MainDialog, StartsUpFromTheDefaultsWithStartFocusedAndDisplayHidden) {
                                "Init suc!\n"));
 }
 
-TEST_F(MainDialog, ShowsConfiguredDelaysAsTheyAreAndSetsTheSdkUpInOrder) {
+TEST_F(MainDialog, ShowsConfiguredDelaysAsTheyAreSizesTheRingAndSetsTheSdkUpInOrder) {
   for (const char* delay : {"0", "75"}) {
-    WriteConfig(std::string("[SysParam]\ndelaytime=") + delay + "\ndwStreamType=1\n");
+    WriteConfig(std::string("[SysParam]\ndelaytime=") + delay + "\ndwStreamType=1\nringMB=48\n");
     fakedevice::Reset();
     CTarnviewDlg dlg;
     Soon([&] {
       EXPECT_EQ(Text(dlg, IDC_EDIT_DELAYTIME), delay);
+      EXPECT_EQ(g_pStreamRing != nullptr ? g_pStreamRing->GetSize() : 0u,
+                48u * StreamRing::kBytesPerMiB);
       // The combo boxes ignore the configuration.
       EXPECT_EQ(dlg.m_cmbStreamType.GetCurSel(), 0);
       dlg.EndDialog(IDCANCEL);
@@ -117,6 +120,43 @@ TEST_F(MainDialog, TabVisitsTheBoxesInTemplateOrderSkippingTheDisabledCancel) {
   dlg.DoModal();
   EXPECT_THAT(visited, ElementsAre(IDC_IPADDRESS, IDC_EDIT_PORT, IDC_EDIT_PSD, IDC_EDIT_USER,
                                    IDC_EDIT_DELAYTIME));
+}
+
+TEST_F(MainDialog, AboutBoxOpensCentredOverTheMainWindowWhereverItStands) {
+  QWidget* main = nullptr;
+  QWidget* about = nullptr;
+  QRect mainPlace;
+  QPoint mainFrame;
+  QRect aboutPlace;
+  Soon([&] {
+    auto* dlg = dynamic_cast<CTarnviewDlg*>(AfxGetMainWnd());
+    if (dlg == nullptr) {
+      ADD_FAILURE() << "the main dialog is not the main window while it runs";
+      return;
+    }
+    main = ui::WidgetOf(dlg->m_hWnd);
+    main->move(40, 30);
+    Soon([&] {
+      about = QApplication::activeModalWidget();
+      if (about != nullptr) {
+        mainPlace = main->geometry();
+        mainFrame = main->frameGeometry().topLeft();
+        aboutPlace = about->geometry();
+        QTest::keyClick(about, Qt::Key_Escape);
+      }
+    });
+    dlg->OnSysCommand(IDM_ABOUTBOX, 0);
+    dlg->EndDialog(IDCANCEL);
+  });
+  EXPECT_EQ(theApp.InitInstance(), FALSE);
+  ASSERT_NE(about, nullptr);
+  EXPECT_NE(about, main);
+  // Centred over the moved main dialog, to the pixel the halves allow.
+  EXPECT_EQ(mainFrame, QPoint(40, 30));
+  EXPECT_LE((aboutPlace.center() - mainPlace.center()).manhattanLength(), 2)
+      << aboutPlace.x() << "," << aboutPlace.y() << " " << aboutPlace.width() << "x"
+      << aboutPlace.height() << " over " << mainPlace.width() << "x" << mainPlace.height();
+  EXPECT_EQ(AfxGetMainWnd(), nullptr);
 }
 
 TEST_F(MainDialog, EnterInThePortBoxEndsTheProgram) {
@@ -177,6 +217,10 @@ TEST_F(MainDialog, StartButtonRunsASessionThatTheCloseOfTheDialogEnds) {
     EXPECT_FALSE(dlg.GetDlgItem(IDC_BTN_START)->IsWindowEnabled());
     EXPECT_TRUE(dlg.GetDlgItem(IDC_BTN_CANCEL)->IsWindowEnabled());
     EXPECT_TRUE(dlg.m_pDisplayDlg->IsWindowVisible());
+    // It has the keyboard focus.
+    QWidget* display = ui::WidgetOf(dlg.m_pDisplayDlg->m_hWnd);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(display));
+    EXPECT_EQ(QApplication::focusWidget(), display);
     fakedevice::Deliver(1, {0x47, 0x40, 0, 0x10});
     EXPECT_NE(g_hDecThread.load(), nullptr);
     dlg.EndDialog(IDCANCEL);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <ctime>
+#include <utility>
 #include <string>
 
 #include "config/LocalConfig.h"
@@ -55,6 +57,13 @@ const std::string kDefaultSummary = std::string(kStamp) +
     "ReadLocalConfig,ip:127.0.0.1,port:8000,usr:admin,pwd:******,dt:2,st:0,lm:0\n";
 
 TEST_F(ReadLocalConfigTest, NoFileTakesDefaultsAndLogsBothEntries) {
+  ReadLocalConfig();
+  ExpectDefaults();
+  EXPECT_EQ(Log(), std::string(kStamp) + "can't open configfile\n" + kDefaultSummary);
+}
+
+TEST_F(ReadLocalConfigTest, ConfigFileThatIsADirectoryCannotBeOpened) {
+  ASSERT_EQ(mkdir("config.ini", 0755), 0);
   ReadLocalConfig();
   ExpectDefaults();
   EXPECT_EQ(Log(), std::string(kStamp) + "can't open configfile\n" + kDefaultSummary);
@@ -140,6 +149,18 @@ TEST_F(ReadLocalConfigTest, OptionalRtspPathIsReadWithoutChangingTheSummary) {
                        "ReadLocalConfig,ip:10.0.0.9,port:8000,usr:admin,pwd:******,dt:2,st:0,lm:0\n");
   Load("[SysParam]\nip=10.0.0.9\n");
   EXPECT_EQ(g_settings.rtspPath, "");
+}
+
+TEST_F(ReadLocalConfigTest, OptionalRingSizeIsKeptWithinItsRangeWithoutChangingTheSummary) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"", 30},          {"ringMB=64\n", 64}, {"ringMB=16\n", 16}, {"ringMB=512\n", 512},
+      {"ringMB=4\n", 16}, {"ringMB=0\n", 16}, {"ringMB=4096\n", 512}, {"ringMB=-1\n", 30}};
+  for (const auto& [line, megabytes] : cases) {
+    const size_t logged = Log().size();
+    Load(std::string("[SysParam]\n") + line);
+    EXPECT_EQ(g_settings.ringMB, megabytes) << line;
+    EXPECT_EQ(Log().substr(logged), kDefaultSummary) << line;
+  }
 }
 
 }  // namespace

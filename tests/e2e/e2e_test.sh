@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # End to end, as a coach uses it: Tarnview under its own Xvfb display, the demo
 # camera on a free loopback port, real key presses through XTest.
-#   start -> after the delay the camera's picture fills the screen and moves;
+#   start -> the display window takes the keyboard focus; after the delay the
+#   camera's picture fills the screen and moves;
 #   C -> a JPEG named by local time in ~/Pictures/Capture, at the stream's size;
 #   Escape -> the display hides, the stop lines are logged in order, the
-#   session's threads are gone; closing the main dialog ends the process
+#   session's threads are gone; a second start shows nothing of the first
+#   session within its delay; closing the main dialog ends the process
 #   within 3 s; a second run appends to the same log.
 # Screenshots stay in SHOT_DIR for people to look at.
 # Usage: e2e_test.sh TARNVIEW DEMOCAM WM_CLOSE SHOT_DIR
@@ -146,6 +148,8 @@ step "start button (it has the focus): Space"
 press space
 pressed_ms="$(now_ms)"
 wait_for 5 display_window >/dev/null || fail "no full-screen display window after the start"
+display_has_focus() { [ "$(xdotool getwindowfocus)" = "$(display_window)" ]; }
+wait_for 3 display_has_focus || fail "the display window does not have the keyboard focus"
 
 # Well inside the delay the picture must not be there yet. A grab that ends
 # late (busy machine) proves nothing and is not judged.
@@ -213,6 +217,25 @@ echo "$(thread_count) threads after the stop, $threads_idle before the start"
 threads_back() { [ "$(thread_count)" -le "$threads_idle" ]; }
 wait_for 3 threads_back \
   || fail "$(thread_count) threads after the stop, $threads_idle before the start: $(thread_names)"
+
+step "second session: nothing of the first one within its delay"
+# The start button by its template place (dialog units 52,161 47x19 of 238x215).
+eval "$(xdotool getwindowgeometry --shell "$main")"
+start_x=$(((52 * 2 + 47) * WIDTH / 476)) start_y=$(((161 * 2 + 19) * HEIGHT / 430))
+xdotool mousemove --window "$main" "$start_x" "$start_y" click 1
+pressed_ms="$(now_ms)"
+wait_for 5 display_window >/dev/null || fail "no full-screen display window after the second start"
+sleep 0.3
+shot 7-second-session-within-delay
+grabbed_ms=$(($(now_ms) - pressed_ms))
+if [ "$grabbed_ms" -lt $((delay_s * 1000 - 300)) ]; then
+  shows_picture "$shots/7-second-session-within-delay.png" \
+    && fail "the second session opens with the first one's picture"
+else
+  echo "grab within the second delay ended late ($grabbed_ms ms): not judged"
+fi
+press Escape
+wait_for 5 no_display_window || fail "the display window is still shown after the second Escape"
 
 step "close the main dialog"
 close_program

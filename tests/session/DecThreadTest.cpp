@@ -162,7 +162,7 @@ TEST_F(DecThreadTest, StopDuringAWaitLogsTheBreakFeedsTheRecordInHandThenExits) 
   ASSERT_EQ(fed.size(), 1u);
   EXPECT_EQ(IndexOf(fed[0]), 0u);
   EXPECT_EQ(fed[0].tick, start + 1000);
-  // The record not yet taken stays in the ring for the next session.
+  // The record not yet taken stays in the ring: the stop of the session discards it.
   EXPECT_EQ(g_pStreamRing->GetDataLen(), kRecordHeaderBytes + second.size());
   EXPECT_EQ(LogMessages(), (std::vector<std::string>{kStartLine, kBreakLine, kExitLine}));
 }

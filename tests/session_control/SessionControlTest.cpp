@@ -8,11 +8,29 @@ namespace {
 
 using ::testing::ElementsAre;
 
+// Holds every wait of the DecThread until the stop clears its run flag.
+std::atomic<bool> s_decThreadWaiting;
+void HoldDecThreadWaitsUntilStop() {
+  s_decThreadWaiting = false;
+  sys::SetVirtualSleepHook([](DWORD) {
+    s_decThreadWaiting = true;
+    while (InterlockedRead(&g_bTread) != 0) {
+      std::this_thread::yield();
+    }
+  });
+}
+void AwaitDecThreadWait() {
+  while (!s_decThreadWaiting) {
+    std::this_thread::yield();
+  }
+}
+
 class StartTeaching : public SessionFixture {};
 
 TEST_F(StartTeaching, RefusesDelaysOutsideOneToSixtyAndChangesNothingElse) {
   g_nDelayMs = 7000;
-  for (const char* delay : {"0", "61", "-1", "abc", ""}) {
+  // A long number saturates instead of wrapping round to 1.
+  for (const char* delay : {"0", "61", "-1", "abc", "", "4294967297"}) {
     m_dialog.values.delay = delay;
     m_dialog.events.clear();
     OnStartTeaching(m_dialog);
@@ -102,7 +120,8 @@ TEST_F(StartTeaching, CutsPasswordToSixteenAndUserNameToNinetyNine) {
 }
 
 TEST_F(StartTeaching, PortOutsideTheTcpRangeReachesTheDeviceAsZero) {
-  for (const char* port : {"70000", "0", "-5"}) {
+  // 4294975296 is 8000 once wrapped to 32 bits: it must not log in there.
+  for (const char* port : {"70000", "0", "-5", "4294975296"}) {
     fakedevice::Reset();
     fakedevice::SetLoginResult(-1);
     m_dialog.values.port = port;
@@ -170,7 +189,7 @@ TEST_F(StopSessionTest, WhileIdleRunsEveryStepWithTheHandlesLeft) {
   for (const auto& call : calls) {
     EXPECT_EQ(call.port, -1);
   }
-  EXPECT_THAT(m_dialog.events, ElementsAre("start:on", "cancel:off"));
+  EXPECT_THAT(m_dialog.events, ElementsAre("picture:drop", "start:on", "cancel:off"));
 }
 
 TEST_F(StopSessionTest, BeforeTheHeaderCameDoesNotWaitAndPassesNoPort) {
@@ -183,27 +202,18 @@ TEST_F(StopSessionTest, BeforeTheHeaderCameDoesNotWaitAndPassesNoPort) {
 }
 
 TEST_F(StopSessionTest, DuringAWaitEndsTheDecThreadFirstThenPlayThenLogin) {
-  // A record left from an earlier session is in the ring, so the DecThread's
-  // first turn takes it and waits; the hook holds that wait until the stop.
+  // A record is in the ring before the header, so the DecThread's first turn
+  // takes it and waits; the hook holds that wait until the stop.
   {
     CSLock lock(g_csStream);
     const BYTE leftover[3] = {7, 7, 7};
     g_pStreamRing->StoreRecord(GetTickCount(), leftover, 3);
   }
-  static std::atomic<bool> waiting;
-  waiting = false;
-  sys::SetVirtualSleepHook([](DWORD) {
-    waiting = true;
-    while (InterlockedRead(&g_bTread) != 0) {
-      std::this_thread::yield();
-    }
-  });
+  HoldDecThreadWaitsUntilStop();
   OnStartTeaching(m_dialog);
   fakedevice::Deliver(NET_DVR_SYSHEAD, {0x47, 1, 2, 3});
   ASSERT_NE(g_hDecThread.load(), nullptr);
-  while (!waiting) {
-    std::this_thread::yield();
-  }
+  AwaitDecThreadWait();
   StopSession(m_dialog);
 
   const auto log = LogMessages();
@@ -223,6 +233,22 @@ TEST_F(StopSessionTest, DuringAWaitEndsTheDecThreadFirstThenPlayThenLogin) {
   EXPECT_EQ(g_hDecThread.load(), nullptr);
   EXPECT_EQ(sys::RunningThreadCount(), 0);
   EXPECT_EQ(fakedevice::CallNames().back(), "NET_DVR_Logout");
+}
+
+TEST_F(StopSessionTest, DiscardsWhatTheSessionLeftSoTheNextOneStartsClean) {
+  HoldDecThreadWaitsUntilStop();
+  OnStartTeaching(m_dialog);
+  fakedevice::Deliver(NET_DVR_SYSHEAD, {0x47, 1, 2, 3});
+  AwaitDecThreadWait();
+  fakedevice::Deliver(NET_DVR_STREAMDATA, {0x47, 4, 5, 6});
+  ASSERT_GT(g_pStreamRing->GetDataLen(), 0u);
+  m_dialog.events.clear();
+  StopSession(m_dialog);
+
+  EXPECT_EQ(g_pStreamRing->GetDataLen(), 0u);
+  EXPECT_EQ(g_pStreamRing->GetReadPos(), g_pStreamRing->GetWritePos());
+  // The display lets go of the ended session's picture.
+  EXPECT_THAT(m_dialog.events, ElementsAre("picture:drop", "start:on", "cancel:off"));
 }
 
 TEST_F(StopSessionTest, EndRunningSessionStopsOnlyWhatRuns) {

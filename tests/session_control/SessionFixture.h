@@ -28,7 +28,8 @@
 class RecordingDialog : public SessionDialog {
  public:
   SessionValues values;
-  std::vector<std::string> events;  // "start:on", "cancel:off", "message:...", "fullscreen"
+  // "read", "start:on", "cancel:off", "message:...", "fullscreen", "picture:drop"
+  std::vector<std::string> events;
 
   SessionValues ReadSessionValues() override {
     events.push_back("read");
@@ -43,6 +44,7 @@ class RecordingDialog : public SessionDialog {
   void ShowMessage(const char* text) override { events.push_back(std::string("message:") + text); }
   HWND GetDisplayWindow() override { return reinterpret_cast<HWND>(0x1234); }
   void ShowDisplayFullScreen() override { events.push_back("fullscreen"); }
+  void DropDisplayPicture() override { events.push_back("picture:drop"); }
 };
 
 class SessionFixture : public ::testing::Test {

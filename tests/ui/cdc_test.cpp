@@ -61,6 +61,21 @@ TEST_F(CdcTest, TransparentTextLeavesTheBackgroundAndOpaqueFillsIt) {
   EXPECT_EQ(At(image, 0, 0), RGB(255, 255, 255));
 }
 
+TEST_F(CdcTest, DisabledTextDrawsItsWhiteCopyWholeOnePixelDownRight) {
+  image.fill(Qt::black);
+  const CSize extent = dc.GetTextExtent("W", 1);
+  // The box ends inside the glyph: the white copy's own last column lies one
+  // pixel beyond it, where the grey copy is cut off.
+  const int boxWidth = extent.cx / 2;
+  dc.DrawState(CPoint(2, 2), CSize(boxWidth, extent.cy), "W", DST_PREFIXTEXT | DSS_DISABLED);
+  int white = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    white += At(image, 2 + boxWidth, y) == RGB(255, 255, 255) ? 1 : 0;
+    EXPECT_EQ(At(image, 3 + boxWidth, y), RGB(0, 0, 0)) << y;
+  }
+  EXPECT_GT(white, 0);
+}
+
 TEST(EllipsePixels, OddAndEvenCirclesAreSymmetric) {
   for (const int d : {7, 8, 33, 34}) {
     const QRegion region = ui::EllipsePixels(0, 0, d, d);

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -214,6 +219,21 @@ TEST(Controls, IpAddressRoundTripsDottedText) {
   EXPECT_EQ(dialog.m_ipAddr.GetAddress(b[0], b[1], b[2], b[3]), 0);
 }
 
+TEST(Controls, IpAddressControlIsFramedLikeTheEditBoxes) {
+  MainDialog dialog;
+  ASSERT_TRUE(dialog.Create(IDD_TARNVIEW_DIALOG));
+  const QImage address = Widget(dialog, IDC_IPADDRESS)->grab().toImage();
+  const QImage port = Widget(dialog, IDC_EDIT_PORT)->grab().toImage();
+  ASSERT_EQ(address.size(), port.size());
+  // Both frame rings on every side, and the white inside them.
+  const int w = port.width();
+  const int h = port.height();
+  for (const QPoint& at : {QPoint(0, 0), QPoint(1, 1), QPoint(w - 1, h - 1), QPoint(w - 2, h - 2),
+                           QPoint(w / 2, 0), QPoint(0, h / 2), QPoint(2, 2)}) {
+    EXPECT_EQ(address.pixel(at), port.pixel(at)) << at.x() << "," << at.y();
+  }
+}
+
 TEST(Controls, ComboBoxInsertsAtTheGivenIndexDespiteSorting) {
   MainDialog dialog;
   ASSERT_TRUE(dialog.Create(IDD_TARNVIEW_DIALOG));
@@ -265,6 +285,28 @@ TEST(ModelessDialog, ShowWindowFromAnotherThreadIsCarriedOutByTheGuiThread) {
   EXPECT_TRUE(display->IsWindowVisible());  // the other thread never waits for the GUI
   QCoreApplication::processEvents();
   EXPECT_FALSE(display->IsWindowVisible());
+}
+
+TEST(Application, ClassicLookWithTheFrameworksTextsInChinese) {
+  EXPECT_EQ(QApplication::style()->name(), QStringLiteral("windows"));
+  QString button;
+  QString caption;
+  Soon([&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      button = box->buttons().value(0)->text();
+      caption = box->windowTitle();
+      EXPECT_EQ(box->palette().color(QPalette::Window), QColor(212, 208, 200));
+      box->accept();
+    }
+  });
+  CWnd nobody;
+  EXPECT_EQ(nobody.MessageBox("登录失败！"), IDOK);
+  EXPECT_EQ(button, QStringLiteral("确定"));
+  EXPECT_EQ(caption, QStringLiteral("Tarnview"));
+  QLineEdit edit;
+  std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+  EXPECT_TRUE(menu->actions().value(0)->text().startsWith(QStringLiteral("撤消")))
+      << menu->actions().value(0)->text().toStdString();
 }
 
 TEST(SystemQueries, ScreenSizeAndMessageBoxCaption) {

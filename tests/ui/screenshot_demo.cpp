@@ -1,17 +1,23 @@
-// Shows dialog 102 and two round buttons (released and pressed) for the
-// screenshot script; not a test. Runs until killed.
+// Shows dialog 102, the about box (dialog 100) and two round buttons (released
+// and pressed) for the screenshot script, then after kMessageAfterMs a message
+// box over dialog 102; not a test. Runs until killed.
 #include <QApplication>
 #include <QTimer>
 
 #include "controls/ClrButton.h"
 #include "controls/RoundButton.h"
+#include "platform/ui/application.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/widgets.h"
 #include "platform/ui/handles.h"
 #include "res/resource.h"
 #include "res/resources.h"
+#include "res/version.h"
 
 namespace {
+// The script photographs the dialogs first, then the message box.
+constexpr int kMessageAfterMs = 3000;
+
 class DemoMain : public CDialog {
  public:
   DemoMain() : CDialog(IDD_TARNVIEW_DIALOG) {}
@@ -51,6 +57,7 @@ class DemoDisplay : public CDialog {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  ui::SetUpApplication(res::kApplicationName);
   res::RegisterResources();
   DemoMain main;
   main.Create(IDD_TARNVIEW_DIALOG);
@@ -61,5 +68,11 @@ int main(int argc, char** argv) {
   display.ShowWindow(SW_SHOW);
   // The close button is held down: pressed look beside the released capture button.
   dynamic_cast<QAbstractButton*>(ui::WidgetOf(display.m_btnClose.m_hWnd))->setDown(true);
+  CDialog about(IDD_ABOUTBOX);
+  about.Create(IDD_ABOUTBOX, &main);
+  const QWidget* aboutWidget = ui::WidgetOf(about.m_hWnd);
+  about.MoveWindow(10, 420, aboutWidget->width(), aboutWidget->height());
+  about.ShowWindow(SW_SHOW);
+  QTimer::singleShot(kMessageAfterMs, [&main] { main.MessageBox("延时范围需在1~60之间！"); });
   return QApplication::exec();
 }
