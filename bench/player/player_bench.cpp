@@ -1,5 +1,6 @@
 // Playback library figures on realistic streams (moving pattern with noise,
-// 10 s each): decode + convert CPU beside `ffmpeg -threads 1`, latency from
+// 10 s each): decode + convert CPU beside `ffmpeg -threads 1` (H.264 720p
+// and 1080p, H.265 1080p), latency from
 // the InputData call that completes a picture to the sink, GetJPEG at 1080p,
 // and the memory one open port holds.
 #include <benchmark/benchmark.h>
@@ -38,19 +39,23 @@ struct StreamFile {
   std::string path;
 };
 
-StreamFile MakeStreamFile(int width, int height, int64_t bitRate) {
+StreamFile MakeStreamFile(playertest::Codec codec, int width, int height, int64_t bitRate) {
   playertest::EncodeSettings settings;
+  settings.codec = codec;
   settings.width = width;
   settings.height = height;
   settings.bitRate = bitRate;
   settings.keyInterval = 2 * kFramesPerSecond;
-  settings.preset = "veryfast";  // CABAC and deblocking, as cameras send
+  // CABAC and deblocking (H.264), SAO and deblocking (H.265), as cameras send;
+  // x265's veryfast would take minutes to make the stream on two cores.
+  settings.preset = codec == playertest::Codec::kH265 ? "superfast" : "veryfast";
   settings.threads = 2;
   StreamFile file;
   file.stream = playertest::MakeStream(settings, kPictures, [](int index, AVFrame& frame) {
     playertest::PaintNoisyMotion(index, frame, 99);
   });
-  file.path = "/tmp/tarnview-bench-player-" + std::to_string(height) + "p.ts";
+  file.path = "/tmp/tarnview-bench-player-" + std::to_string(height) + "p-" +
+              playertest::CodecName(codec) + ".ts";
   std::ofstream out(file.path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(file.stream.header.data()),
             static_cast<std::streamsize>(file.stream.header.size()));
@@ -277,11 +282,14 @@ void BM_GetJpeg1080p(benchmark::State& state, const StreamFile* file) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::printf("making the 720p (4 Mbit/s) and 1080p (8 Mbit/s) streams...\n");
-  const StreamFile hd = MakeStreamFile(1280, 720, 4'000'000);
-  const StreamFile fullHd = MakeStreamFile(1920, 1080, 8'000'000);
+  using playertest::Codec;
+  const StreamFile hd = MakeStreamFile(Codec::kH264, 1280, 720, 4'000'000);
+  const StreamFile fullHd = MakeStreamFile(Codec::kH264, 1920, 1080, 8'000'000);
+  const StreamFile fullHdHevc = MakeStreamFile(Codec::kH265, 1920, 1080, 8'000'000);
 
   const CpuFigures cpu720 = CompareCpu(hd);
   const CpuFigures cpu1080 = CompareCpu(fullHd);
+  const CpuFigures cpu1080Hevc = CompareCpu(fullHdHevc);
   const LatencyFigures latency = MeasureLatency(fullHd);
   std::printf("1080p latency p50 %.2f ms, p99 %.2f ms, max %.2f ms (p99 with PES length %.2f ms, "
               "median without %.2f ms); port heap %.1f MiB; GetJPEG %.2f ms, %.0f KiB\n",
@@ -296,6 +304,10 @@ int main(int argc, char** argv) {
   bench::WriteSummary("bench_player", {
       {"player_cpu_vs_ffmpeg_720p", cpu720.ratio},
       {"player_cpu_vs_ffmpeg_1080p", cpu1080.ratio},
+      {"player_cpu_vs_ffmpeg_1080p_h265", cpu1080Hevc.ratio},
+      {"player_ms_per_picture_1080p_h265", cpu1080Hevc.playerMsPerPicture},
+      {"player_core_percent_1080p_h265", cpu1080Hevc.playerCorePercent},
+      {"ffmpeg_core_percent_1080p_h265", cpu1080Hevc.ffmpegCorePercent},
       {"player_ms_per_picture_720p", cpu720.playerMsPerPicture},
       {"player_ms_per_picture_1080p", cpu1080.playerMsPerPicture},
       {"player_core_percent_720p", cpu720.playerCorePercent},
@@ -313,5 +325,6 @@ int main(int argc, char** argv) {
   });
   std::remove(hd.path.c_str());
   std::remove(fullHd.path.c_str());
+  std::remove(fullHdHevc.path.c_str());
   return 0;
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <tuple>
 
 #include "tests/player/player_fixture.h"
 
@@ -10,8 +12,16 @@ namespace {
 
 constexpr int kPictures = 30;
 
-class PlayerDecode : public ::testing::Test {
+class PlayerDecode : public ::testing::TestWithParam<Codec> {
  protected:
+  EncodeSettings Settings(int width = 320, int height = 240) const {
+    EncodeSettings settings;
+    settings.codec = GetParam();
+    settings.width = width;
+    settings.height = height;
+    return settings;
+  }
+
   void TearDown() override {
     if (port_ >= 0) {
       CloseAll(port_);
@@ -27,13 +37,10 @@ class PlayerDecode : public ::testing::Test {
   LONG port_ = -1;
 };
 
-TEST_F(PlayerDecode, EveryPictureReachesTheSinkAtItsSize) {
+TEST_P(PlayerDecode, EveryPictureReachesTheSinkAtItsSize) {
   for (auto [width, height] : {std::pair{320, 240}, std::pair{1280, 720}}) {
     SCOPED_TRACE(width);
-    EncodeSettings settings;
-    settings.width = width;
-    settings.height = height;
-    const TsStream stream = MakeStream(settings, kPictures, PaintPattern);
+    const TsStream stream = MakeStream(Settings(width, height), kPictures, PaintPattern);
     ASSERT_EQ(stream.chunks.size(), static_cast<size_t>(kPictures));
     CountingSink sink;
     ScopedSink registration(window_, sink);
@@ -57,8 +64,8 @@ TEST_F(PlayerDecode, EveryPictureReachesTheSinkAtItsSize) {
   }
 }
 
-TEST_F(PlayerDecode, TheHeaderFedAgainAsTheFirstRecordChangesNothing) {
-  const TsStream stream = MakeStream({}, kPictures, PaintPattern);
+TEST_P(PlayerDecode, TheHeaderFedAgainAsTheFirstRecordChangesNothing) {
+  const TsStream stream = MakeStream(Settings(), kPictures, PaintPattern);
   CountingSink sink;
   ScopedSink registration(window_, sink);
   Play(stream);
@@ -73,9 +80,9 @@ TEST_F(PlayerDecode, TheHeaderFedAgainAsTheFirstRecordChangesNothing) {
   EXPECT_EQ(sink.Count(), kPictures);
 }
 
-TEST_F(PlayerDecode, PicturesAreScaledToTheSurfaceInTheirColour) {
+TEST_P(PlayerDecode, PicturesAreScaledToTheSurfaceInTheirColour) {
   const TsStream stream =
-      MakeStream({}, 10, [](int, AVFrame& frame) { PaintSolid(frame, 200, 60, 30); });
+      MakeStream(Settings(), 10, [](int, AVFrame& frame) { PaintSolid(frame, 200, 60, 30); });
   CountingSink sink({160, 90});
   ScopedSink registration(window_, sink);
   Play(stream);
@@ -93,8 +100,8 @@ TEST_F(PlayerDecode, PicturesAreScaledToTheSurfaceInTheirColour) {
   EXPECT_EQ(centre.alpha, 255) << "opaque, as QImage::Format_RGB32 wants";
 }
 
-TEST_F(PlayerDecode, APortWithoutASinkStillKeepsTheLastPicture) {
-  const TsStream stream = MakeStream({}, 5, PaintPattern);
+TEST_P(PlayerDecode, APortWithoutASinkStillKeepsTheLastPicture) {
+  const TsStream stream = MakeStream(Settings(), 5, PaintPattern);
   port_ = OpenAndPlay(stream, nullptr);
   ASSERT_GE(port_, 0);
   LONG width = 0, height = 0;
@@ -107,33 +114,99 @@ TEST_F(PlayerDecode, APortWithoutASinkStillKeepsTheLastPicture) {
   EXPECT_EQ(height, 240);
 }
 
-TEST_F(PlayerDecode, ASizeChangeMidStreamIsReportedByTheNextSizeQuery) {
+TEST_P(PlayerDecode, ASizeChangeMidStreamIsFollowedBySizeSinkAndSnapshot) {
+  // As a camera whose resolution is changed while it streams: a new key frame
+  // with new parameter sets, in the same transport stream.
   TsMaker maker;
-  ASSERT_TRUE(maker.AddSegment({}, 10, PaintPattern));
-  EncodeSettings larger;
-  larger.width = 640;
-  larger.height = 480;
-  ASSERT_TRUE(maker.AddSegment(larger, 10, PaintPattern));
+  const auto solid = [](int, AVFrame& frame) { PaintSolid(frame, 30, 90, 220); };
+  ASSERT_TRUE(maker.AddSegment(Settings(), 10, solid));
+  ASSERT_TRUE(maker.AddSegment(Settings(640, 480), 10, solid));
   const TsStream& stream = maker.Stream();
   CountingSink sink;
   ScopedSink registration(window_, sink);
   Play(stream);
-  LONG width = 0, height = 0;
   for (size_t i = 0; i < 10; ++i) {
     ASSERT_TRUE(Feed(port_, stream.chunks[i]));
   }
   ASSERT_TRUE(WaitUntil([&] { return sink.Count() >= 10; }));
-  ASSERT_TRUE(PlayM4_GetPictureSize(port_, &width, &height));
-  EXPECT_EQ(width, 320);
+  EXPECT_EQ(SnapshotOf(port_).width, 320);
   for (size_t i = 10; i < stream.chunks.size(); ++i) {
     ASSERT_TRUE(Feed(port_, stream.chunks[i]));
   }
   ASSERT_TRUE(WaitUntil([&] { return sink.Count() >= 20; }));
+  LONG width = 0, height = 0;
   ASSERT_TRUE(PlayM4_GetPictureSize(port_, &width, &height));
   EXPECT_EQ(width, 640);
   EXPECT_EQ(height, 480);
-  EXPECT_EQ(sink.Sizes().back().width, 640);
+  const auto sizes = sink.Sizes();
+  for (size_t i = 10; i < sizes.size(); ++i) {
+    EXPECT_EQ(sizes[i].width, 640) << "picture " << i;
+    EXPECT_EQ(sizes[i].height, 480) << "picture " << i;
+  }
+  const DecodedJpeg snapshot = SnapshotOf(port_);
+  EXPECT_EQ(snapshot.width, 640);
+  EXPECT_EQ(snapshot.height, 480);
+  ASSERT_FALSE(snapshot.rgb.empty());
+  const size_t centre = (static_cast<size_t>(240) * 640 + 320) * 3;
+  EXPECT_NEAR(snapshot.rgb[centre + 2], 220, 8) << "the new picture, not a stretched old one";
 }
+
+INSTANTIATE_TEST_SUITE_P(Codecs, PlayerDecode, kEveryCodec, CodecTestName);
+
+// How cameras shape their streams: frame rate and B-frames.
+struct Shape {
+  int framesPerSecond;
+  int bFrames;
+};
+
+class PlayerStreamShape : public ::testing::TestWithParam<std::tuple<Codec, Shape>> {};
+
+TEST_P(PlayerStreamShape, EveryPictureReachesTheSinkOnceInDisplayOrder) {
+  const auto [codec, shape] = GetParam();
+  EncodeSettings settings;
+  settings.codec = codec;
+  settings.framesPerSecond = shape.framesPerSecond;
+  settings.keyInterval = shape.framesPerSecond;
+  settings.bFrames = shape.bFrames;
+  // Brighter with every picture, so the order shows in the pixels.
+  const TsStream stream = MakeStream(settings, kPictures, [](int index, AVFrame& frame) {
+    const int grey = 8 + 7 * index;
+    PaintSolid(frame, grey, grey, grey);
+  });
+  ASSERT_FALSE(stream.chunks.empty());
+  ASSERT_EQ(stream.reorderedPictures > 0, shape.bFrames > 0) << "the encoder made the shape asked for";
+  const HWND window = FakeWindow(101);
+  CountingSink sink;
+  ScopedSink registration(window, sink);
+  const LONG port = OpenAndPlay(stream, window);
+  ASSERT_GE(port, 0);
+  for (const auto& chunk : stream.chunks) {
+    ASSERT_TRUE(FeedPatiently(port, chunk));
+  }
+  // The last pictures of a B-frame stream leave the decoder only when later
+  // ones push them out: wait for all but the reorder depth, then close.
+  const int sure = kPictures - shape.bFrames;
+  ASSERT_TRUE(WaitUntil([&] { return sink.Count() >= sure; })) << sink.Count();
+  CloseAll(port);
+  const std::vector<Pixel> centres = sink.Centres();
+  ASSERT_GE(centres.size(), static_cast<size_t>(sure));
+  ASSERT_LE(centres.size(), static_cast<size_t>(kPictures));
+  for (size_t i = 1; i < centres.size(); ++i) {
+    EXPECT_GT(centres[i].red, centres[i - 1].red) << "picture " << i << " out of order";
+  }
+}
+
+using ShapeParam = std::tuple<Codec, Shape>;
+std::string ShapeTestName(const ::testing::TestParamInfo<ShapeParam>& info) {
+  const auto [codec, shape] = info.param;
+  return std::string(CodecName(codec)) + "_" + std::to_string(shape.framesPerSecond) + "fps_" +
+         std::to_string(shape.bFrames) + "b";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cameras, PlayerStreamShape,
+    ::testing::Combine(kEveryCodec, ::testing::Values(Shape{25, 2}, Shape{50, 0}, Shape{60, 2})),
+    ShapeTestName);
 
 }  // namespace
 }  // namespace playertest
