@@ -1,20 +1,22 @@
 // A port's decode thread: demuxes the MPEG-TS bytes of the port's input
-// buffer, decodes the video, keeps the last picture and hands every picture
-// to the window's video sink.
+// buffer into whole pictures, decodes them, keeps the last picture and hands
+// every picture to the window's video sink, counting what each stage does.
 #pragma once
 
 #include <atomic>
 
 #include "platform/player/input_buffer.h"
 #include "platform/player/last_picture.h"
+#include "platform/player/stage_counters.h"
 #include "platform/sys/types.h"
 
 namespace player {
 
 class DecodeThread {
  public:
-  // input and last must outlive the thread (until Stop returns).
-  DecodeThread(InputBuffer& input, LastPicture& last, HWND window);
+  // input, last and counters must outlive the thread (until Stop returns).
+  DecodeThread(LONG port, InputBuffer& input, LastPicture& last, StageCounters& counters,
+               HWND window);
   ~DecodeThread();
   DecodeThread(const DecodeThread&) = delete;
   DecodeThread& operator=(const DecodeThread&) = delete;
@@ -29,10 +31,11 @@ class DecodeThread {
   static DWORD Main(void* self);
   void Run();
 
+  const LONG port_;  // for diagnostics
   InputBuffer& input_;
   LastPicture& last_;
-  const HWND window_;            // sink to draw on; null for none
-  std::atomic<bool> stopping_{false};
+  StageCounters& counters_;
+  const HWND window_;  // sink to draw on; null for none
   HANDLE thread_ = nullptr;
 };
 

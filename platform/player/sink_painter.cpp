@@ -15,14 +15,14 @@ constexpr int kBytesPerPixel = 4;
 
 SinkPainter::~SinkPainter() { sws_freeContext(sws_); }
 
-void SinkPainter::Paint(const AVFrame& frame, VideoSink& sink) {
+bool SinkPainter::Paint(const AVFrame& frame, VideoSink& sink) {
   SurfaceSize surface = sink.Surface();
   if (surface.width == 0 && surface.height == 0) {
     surface = {frame.width, frame.height};
   }
   if (surface.width <= 0 || surface.height <= 0 || surface.width > kMaxSurfaceSide ||
       surface.height > kMaxSurfaceSide || frame.width <= 0 || frame.height <= 0) {
-    return;
+    return false;
   }
   // Bilinear: smooth enough for a picture stretched to full screen; it costs
   // nothing extra when the sizes match (plain colour conversion then).
@@ -31,7 +31,7 @@ void SinkPainter::Paint(const AVFrame& frame, VideoSink& sink) {
                               surface.height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
                               nullptr);
   if (sws_ == nullptr) {
-    return;
+    return false;
   }
   // BGRA in memory is QImage::Format_RGB32 on little-endian machines; the
   // alpha swscale writes is 0xFF, as that format wants.
@@ -41,7 +41,7 @@ void SinkPainter::Paint(const AVFrame& frame, VideoSink& sink) {
   const int strides[4] = {stride, 0, 0, 0};
   if (sws_scale(sws_, frame.data, frame.linesize, 0, frame.height, planes, strides) !=
       surface.height) {
-    return;
+    return false;
   }
   VideoPicture picture;
   picture.width = surface.width;
@@ -49,6 +49,7 @@ void SinkPainter::Paint(const AVFrame& frame, VideoSink& sink) {
   picture.strideBytes = stride;
   picture.pixels = pixels_.data();
   sink.OnPicture(picture);
+  return true;
 }
 
 }  // namespace player

@@ -22,9 +22,9 @@ class SinkPainter {
   SinkPainter(const SinkPainter&) = delete;
   SinkPainter& operator=(const SinkPainter&) = delete;
 
-  // Converts frame and hands it to sink; nothing reaches the sink when the
-  // picture cannot be converted.
-  void Paint(const AVFrame& frame, VideoSink& sink);
+  // Converts frame and hands it to sink. False, with nothing handed on, when
+  // the picture cannot be converted.
+  bool Paint(const AVFrame& frame, VideoSink& sink);
 
  private:
   SwsContext* sws_ = nullptr;   // cached for the last source and surface sizes

@@ -5,6 +5,7 @@
 #include <string>
 #include <tuple>
 
+#include "platform/player/stage_stats.h"
 #include "tests/player/player_fixture.h"
 
 namespace playertest {
@@ -149,6 +150,34 @@ TEST_P(PlayerDecode, ASizeChangeMidStreamIsFollowedBySizeSinkAndSnapshot) {
   ASSERT_FALSE(snapshot.rgb.empty());
   const size_t centre = (static_cast<size_t>(240) * 640 + 320) * 3;
   EXPECT_NEAR(snapshot.rgb[centre + 2], 220, 8) << "the new picture, not a stretched old one";
+}
+
+TEST_P(PlayerDecode, EachPictureReachesTheSinkWholeBeforeTheNextIsFed) {
+  // Static noise around a coloured box: the key frame is larger than 1 MiB,
+  // too large for a PES to state its length, and comes in many pieces.
+  constexpr int kCount = 4;
+  const TsStream stream =
+      MakeStream(Settings(1920, 1080), kCount, [](int index, AVFrame& frame) {
+        PaintFullNoise(frame, 7);
+        PaintSolidCentre(frame, 40 + 50 * index, 200, 90);
+      });
+  ASSERT_EQ(stream.chunks.size(), static_cast<size_t>(kCount));
+  ASSERT_GE(stream.chunks[0].size(), size_t{1} << 20) << "a key frame of over 1 MiB";
+  CountingSink sink;
+  ScopedSink registration(window_, sink);
+  Play(stream);  // with the program's 1 MiB buffer
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_TRUE(FeedAsTheDevice(port_, stream.chunks[static_cast<size_t>(i)]));
+    ASSERT_TRUE(WaitUntil([&] { return sink.Count() == i + 1; }))
+        << "picture " << i << " waits for the next";
+    EXPECT_NEAR(sink.LastCentre().red, 40 + 50 * i, 10) << "picture " << i << " decoded whole";
+  }
+  player::StageStats stats;
+  ASSERT_TRUE(player::ReadStageStats(port_, &stats));
+  EXPECT_EQ(stats.picturesDecoded, static_cast<uint64_t>(kCount));
+  EXPECT_EQ(stats.picturesPresented, static_cast<uint64_t>(kCount));
+  EXPECT_EQ(stats.picturesDropped, 0u);
+  EXPECT_EQ(stats.decodeErrors, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, PlayerDecode, kEveryCodec, CodecTestName);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -164,6 +165,19 @@ inline void CloseAll(LONG port) {
 
 inline bool Feed(LONG port, const std::vector<uint8_t>& bytes) {
   return PlayM4_InputData(port, bytes.data(), static_cast<DWORD>(bytes.size())) != 0;
+}
+
+// Feeds a picture's chunk as the device layer delivers it: whole TS packets,
+// at most 64 of them (its 12,032-byte write buffer) in each piece.
+inline bool FeedAsTheDevice(LONG port, const std::vector<uint8_t>& chunk) {
+  constexpr size_t kPieceBytes = 188 * 64;
+  for (size_t at = 0; at < chunk.size(); at += kPieceBytes) {
+    const size_t size = std::min(kPieceBytes, chunk.size() - at);
+    if (!WaitUntil([&] { return PlayM4_InputData(port, chunk.data() + at, static_cast<DWORD>(size)) != 0; })) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Feeds a chunk, retrying while the buffer is full (a patient feeder, unlike

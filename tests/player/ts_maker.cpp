@@ -250,6 +250,20 @@ void PaintPattern(int index, AVFrame& frame) {
   }
 }
 
+void PaintFullNoise(AVFrame& frame, uint32_t seed) {
+  std::minstd_rand noise(seed);
+  for (int plane = 0; plane < 3; ++plane) {
+    const int rows = plane == 0 ? frame.height : (frame.height + 1) / 2;
+    const int cols = plane == 0 ? frame.width : (frame.width + 1) / 2;
+    for (int row = 0; row < rows; ++row) {
+      uint8_t* line = frame.data[plane] + static_cast<ptrdiff_t>(row) * frame.linesize[plane];
+      for (int col = 0; col < cols; ++col) {
+        line[col] = static_cast<uint8_t>(16 + noise() % 225);  // 16..240, limited range
+      }
+    }
+  }
+}
+
 void PaintNoisyMotion(int index, AVFrame& frame, uint32_t seed) {
   PaintPattern(index, frame);
   std::minstd_rand noise(seed + static_cast<uint32_t>(index));

@@ -70,6 +70,9 @@ void PaintSolid(AVFrame& frame, int red, int green, int blue);
 void PaintSolidCentre(AVFrame& frame, int red, int green, int blue);
 // A moving pattern with detail, so pictures differ from each other.
 void PaintPattern(int index, AVFrame& frame);
+// Random values over the whole range in every plane, the same for a seed:
+// the costliest content there is (huge key frames).
+void PaintFullNoise(AVFrame& frame, uint32_t seed);
 // Pattern plus random noise: costly content for benchmarks.
 void PaintNoisyMotion(int index, AVFrame& frame, uint32_t seed);
 

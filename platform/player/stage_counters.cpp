@@ -1,0 +1,90 @@
+#include "platform/player/stage_counters.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+namespace player {
+
+void StageCounters::Reset() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  counts_ = {};
+  decodeTimes_.fill(0);
+}
+
+void StageCounters::PictureDecoded(double decodeMs) {
+  const auto step = static_cast<size_t>(std::max(0.0, decodeMs) / kStepMs);
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++counts_.picturesDecoded;
+  ++decodeTimes_[std::min(step, kSteps - 1)];
+}
+
+void StageCounters::PicturePresented() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++counts_.picturesPresented;
+}
+
+void StageCounters::PicturesDropped(uint64_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  counts_.picturesDropped += count;
+}
+
+void StageCounters::BytesRefused(size_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  counts_.bytesRefused += bytes;
+}
+
+void StageCounters::DecodeError() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++counts_.decodeErrors;
+  ++counts_.picturesDropped;
+}
+
+void StageCounters::QueueDepth(int depth) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  counts_.queueDepth = depth;
+  counts_.queueDepthMax = std::max(counts_.queueDepthMax, depth);
+}
+
+double StageCounters::Percentile(double fraction) const {
+  uint64_t total = 0;
+  for (uint32_t pictures : decodeTimes_) {
+    total += pictures;
+  }
+  if (total == 0) {
+    return 0;
+  }
+  // The step holding the picture at rank ceil(fraction * total); its middle.
+  const auto rank = static_cast<uint64_t>(fraction * static_cast<double>(total - 1)) + 1;
+  uint64_t seen = 0;
+  for (size_t step = 0; step < kSteps; ++step) {
+    seen += decodeTimes_[step];
+    if (seen >= rank) {
+      return (static_cast<double>(step) + 0.5) * kStepMs;
+    }
+  }
+  return kSteps * kStepMs;
+}
+
+StageStats StageCounters::Read() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  StageStats stats = counts_;
+  stats.decodeP50Ms = Percentile(0.50);
+  stats.decodeP99Ms = Percentile(0.99);
+  return stats;
+}
+
+std::string StageCounters::Summary(LONG port) const {
+  const StageStats stats = Read();
+  char line[320];
+  std::snprintf(line, sizeof line,
+                "player: port %d closed: %" PRIu64 " pictures decoded, %" PRIu64
+                " presented, %" PRIu64 " dropped, %" PRIu64 " decoder errors, %" PRIu64
+                " bytes refused, decode p50 %.1f ms p99 %.1f ms, queue depth max %d\n",
+                static_cast<int>(port), stats.picturesDecoded, stats.picturesPresented,
+                stats.picturesDropped, stats.decodeErrors, stats.bytesRefused, stats.decodeP50Ms,
+                stats.decodeP99Ms, stats.queueDepthMax);
+  return line;
+}
+
+}  // namespace player
