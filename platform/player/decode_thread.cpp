@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/player/decoded_picture.h"
 #include "platform/player/diagnostics.h"
 #include "platform/player/sink_access.h"
 #include "platform/player/sink_painter.h"
@@ -62,8 +63,15 @@ void DecodeThread::Run() {
   auto show = [&](AVFrame& frame) {
     last_.Keep(frame);
     bool painted = false;
-    if (window_ == nullptr ||
-        !WithVideoSink(window_, [&](VideoSink& sink) { painted = painter.Paint(frame, sink); })) {
+    const bool hasSink = window_ != nullptr && WithVideoSink(window_, [&](VideoSink& sink) {
+      if (!sink.TakesDecodedPictures()) {
+        painted = painter.Paint(frame, sink);
+      } else if (const PictureRef picture = DecodedPicture::Share(frame)) {
+        sink.OnDecodedPicture(picture);
+        painted = true;
+      }
+    });
+    if (!hasSink) {
       return;  // no window to show it in: kept for snapshots only
     }
     if (painted) {

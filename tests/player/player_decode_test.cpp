@@ -5,6 +5,7 @@
 #include <string>
 #include <tuple>
 
+#include "platform/player/decoded_picture.h"
 #include "platform/player/stage_stats.h"
 #include "tests/player/player_fixture.h"
 
@@ -180,7 +181,79 @@ TEST_P(PlayerDecode, EachPictureReachesTheSinkWholeBeforeTheNextIsFed) {
   EXPECT_EQ(stats.decodeErrors, 0u);
 }
 
+// A window that paints: keeps every decoded picture it is handed.
+class SharingSink : public player::VideoSink {
+ public:
+  bool TakesDecodedPictures() const override { return true; }
+  void OnDecodedPicture(const player::PictureRef& picture) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pictures_.push_back(picture);
+  }
+  std::vector<player::PictureRef> Pictures() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pictures_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<player::PictureRef> pictures_;  // guarded by mutex_
+};
+
+TEST_P(PlayerDecode, AWindowThatPaintsKeepsDecodedPicturesPastTheDecoderAndConvertsThemOnce) {
+  const TsStream stream = MakeStream(Settings(), 10, [](int index, AVFrame& frame) {
+    PaintSolid(frame, 20 * index, 100, 200);
+  });
+  SharingSink sink;
+  ScopedSink registration(window_, sink);
+  Play(stream);
+  for (const auto& chunk : stream.chunks) {
+    ASSERT_TRUE(Feed(port_, chunk));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return sink.Pictures().size() == 10; }));
+  CloseAll(port_);  // the decoder is gone; the pictures are not
+  port_ = -1;
+  player::PictureConverter converter;
+  const auto pictures = sink.Pictures();
+  for (int index : {0, 9}) {
+    const player::DecodedPicture& picture = *pictures[static_cast<size_t>(index)];
+    ASSERT_EQ(picture.Width(), 320);
+    EXPECT_DOUBLE_EQ(picture.DisplayAspect(), 320.0 / 240.0);
+    std::vector<uint8_t> pixels(64 * 48 * 4);
+    ASSERT_TRUE(converter.Convert(picture.Frame(), pixels.data(), 64 * 4, 64, 48));
+    const uint8_t* centre = &pixels[(24 * 64 + 32) * 4];
+    EXPECT_NEAR(centre[2], 20 * index, 8) << "picture " << index << " red";
+    EXPECT_NEAR(centre[0], 200, 8) << "picture " << index << " blue";
+    EXPECT_EQ(centre[3], 255);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Codecs, PlayerDecode, kEveryCodec, CodecTestName);
+
+struct Fit {
+  double aspect;
+  int surfaceWidth, surfaceHeight;
+  player::PlaceRect expected;
+};
+
+class PlayerFit : public ::testing::TestWithParam<Fit> {};
+
+TEST_P(PlayerFit, APictureKeepsItsAspectCentredWithBarsAroundIt) {
+  const Fit fit = GetParam();
+  const player::PlaceRect place = player::FitPicture(fit.aspect, fit.surfaceWidth, fit.surfaceHeight);
+  EXPECT_EQ(place.x, fit.expected.x);
+  EXPECT_EQ(place.y, fit.expected.y);
+  EXPECT_EQ(place.width, fit.expected.width);
+  EXPECT_EQ(place.height, fit.expected.height);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Surfaces, PlayerFit,
+    ::testing::Values(Fit{16.0 / 9, 1920, 1080, {0, 0, 1920, 1080}},     // fills the screen
+                      Fit{4.0 / 3, 1920, 1080, {240, 0, 1440, 1080}},    // bars left and right
+                      Fit{16.0 / 9, 1024, 768, {0, 96, 1024, 576}},      // bars above and below
+                      Fit{16.0 / 9, 1919, 1080, {0, 0, 1919, 1079}},     // odd sizes round
+                      Fit{0.0, 1920, 1080, {0, 0, 0, 0}},                // no picture size
+                      Fit{4.0 / 3, 0, 0, {0, 0, 0, 0}}));                // no surface
 
 // How cameras shape their streams: frame rate and B-frames.
 struct Shape {
