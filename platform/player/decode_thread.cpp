@@ -2,12 +2,11 @@
 
 #include <chrono>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "platform/player/decoded_picture.h"
 #include "platform/player/diagnostics.h"
-#include "platform/player/sink_access.h"
-#include "platform/player/sink_painter.h"
 #include "platform/player/ts_demuxer.h"
 #include "platform/player/video_decoder.h"
 #include "platform/sys/thread.h"
@@ -27,18 +26,31 @@ DecodeThread::DecodeThread(LONG port, InputBuffer& input, LastPicture& last,
 
 DecodeThread::~DecodeThread() { Stop(); }
 
-bool DecodeThread::Start(const char* name) {
-  thread_ = CreateThread(&DecodeThread::Main, this, name);
+bool DecodeThread::Start() {
+  const std::string number = std::to_string(port_);
+  if (window_ != nullptr) {
+    presenter_ = std::make_unique<Presenter>(port_, window_, counters_);
+    if (!presenter_->Start(("player-pre-" + number).c_str())) {
+      presenter_.reset();
+      return false;
+    }
+  }
+  thread_ = CreateThread(&DecodeThread::Main, this, ("player-dec-" + number).c_str());
+  if (thread_ == nullptr) {
+    presenter_.reset();
+  }
   return thread_ != nullptr;
 }
 
 void DecodeThread::Stop() {
-  if (thread_ == nullptr) {
-    return;
+  if (thread_ != nullptr) {
+    input_.Close();
+    // Joins: the thread's waits end on the close, or on the presenter taking
+    // a picture (it runs until after this).
+    CloseHandle(thread_);
+    thread_ = nullptr;
   }
-  input_.Close();
-  CloseHandle(thread_);  // joins: the thread's only wait ends on the close
-  thread_ = nullptr;
+  presenter_.reset();  // stops and joins it
 }
 
 DWORD DecodeThread::Main(void* self) {
@@ -57,30 +69,20 @@ void DecodeThread::Run() {
   using Clock = std::chrono::steady_clock;
   std::vector<uint8_t> chunk(kReadChunkBytes);
   VideoDecoder decoder;
-  SinkPainter painter;
   const int port = static_cast<int>(port_);
 
   auto show = [&](AVFrame& frame) {
     last_.Keep(frame);
-    bool painted = false;
-    const bool hasSink = window_ != nullptr && WithVideoSink(window_, [&](VideoSink& sink) {
-      if (!sink.TakesDecodedPictures()) {
-        painted = painter.Paint(frame, sink);
-      } else if (const PictureRef picture = DecodedPicture::Share(frame)) {
-        sink.OnDecodedPicture(picture);
-        painted = true;
-      }
-    });
-    if (!hasSink) {
-      return;  // no window to show it in: kept for snapshots only
+    if (!presenter_) {
+      return;  // no window: kept for snapshots only
     }
-    if (painted) {
-      counters_.PicturePresented();
-    } else {
+    PictureRef picture = DecodedPicture::Share(frame);
+    if (!picture) {
       counters_.PicturesDropped(1);
-      Diagnose(Diagnostic::kPicture, "port %d: a %dx%d picture could not be converted for the window",
-               port, frame.width, frame.height);
+      Diagnose(Diagnostic::kMemory, "port %d: out of memory passing a picture on", port);
+      return;
     }
+    presenter_->Push(std::move(picture), frame.pts == AV_NOPTS_VALUE ? -1 : frame.pts);
   };
   TsDemuxer demuxer([&](const DemuxedPicture& picture) {
     const auto started = Clock::now();

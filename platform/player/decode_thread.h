@@ -1,12 +1,14 @@
 // A port's decode thread: demuxes the MPEG-TS bytes of the port's input
 // buffer into whole pictures, decodes them, keeps the last picture and hands
-// every picture to the window's video sink, counting what each stage does.
+// every picture to the port's presenter (when it has a window), counting
+// what each stage does.
 #pragma once
 
-#include <atomic>
+#include <memory>
 
 #include "platform/player/input_buffer.h"
 #include "platform/player/last_picture.h"
+#include "platform/player/presenter.h"
 #include "platform/player/stage_counters.h"
 #include "platform/sys/types.h"
 
@@ -21,10 +23,11 @@ class DecodeThread {
   DecodeThread(const DecodeThread&) = delete;
   DecodeThread& operator=(const DecodeThread&) = delete;
 
-  // Starts the thread under name (at most 15 characters shown).
-  bool Start(const char* name);
+  // Starts the threads: "player-dec-<port>", and "player-pre-<port>" when
+  // the port has a window.
+  bool Start();
   // Closes the input, which ends the thread within one picture's decode time,
-  // and waits for its end.
+  // and waits for its end; then ends the presenter.
   void Stop();
 
  private:
@@ -36,6 +39,7 @@ class DecodeThread {
   LastPicture& last_;
   StageCounters& counters_;
   const HWND window_;  // sink to draw on; null for none
+  std::unique_ptr<Presenter> presenter_;  // set while running with a window
   HANDLE thread_ = nullptr;
 };
 

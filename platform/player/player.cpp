@@ -100,8 +100,7 @@ BOOL PlayM4_Play(LONG port, HWND window) {
   auto decoder = std::unique_ptr<player::DecodeThread>(
       new (std::nothrow) player::DecodeThread(port, *target->input, target->picture,
                                               target->counters, window));
-  const std::string name = "player-dec-" + std::to_string(port);
-  if (!decoder || !decoder->Start(name.c_str())) {
+  if (!decoder || !decoder->Start()) {
     return FALSE;
   }
   target->decoder = std::move(decoder);
