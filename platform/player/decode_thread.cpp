@@ -93,6 +93,7 @@ void DecodeThread::Run() {
       ++frames;
       show(frame);
     });
+    counters_.DecoderThreads(decoder.Threads());
     if (result == VideoDecoder::Result::kRefused) {
       counters_.DecodeError();
       Diagnose(Diagnostic::kDecoder, "port %d: the decoder refused a picture of %zu bytes: %s",

@@ -46,6 +46,11 @@ void StageCounters::QueueDepth(int depth) {
   counts_.queueDepthMax = std::max(counts_.queueDepthMax, depth);
 }
 
+void StageCounters::DecoderThreads(int threads) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  counts_.decoderThreads = threads;
+}
+
 double StageCounters::Percentile(double fraction) const {
   uint64_t total = 0;
   for (uint32_t pictures : decodeTimes_) {

@@ -22,6 +22,7 @@ class StageCounters {
   void BytesRefused(size_t bytes);
   void DecodeError();
   void QueueDepth(int depth);
+  void DecoderThreads(int threads);
   StageStats Read() const;
   // The one stderr line of a port whose stream is released.
   std::string Summary(LONG port) const;

@@ -20,6 +20,7 @@ struct StageStats {
   double decodeP99Ms = 0;          // decoder time per picture, 99th percentile
   int queueDepth = 0;              // pictures decoded and waiting to be presented, now
   int queueDepthMax = 0;           // the most that ever waited
+  int decoderThreads = 0;          // threads the decoder uses now (more than 1 for 4K)
 };
 
 // The statistics of port since its stream was opened. False, leaving *stats

@@ -1,7 +1,9 @@
 // Pictures that reach the window's sink, and the size the port reports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 #include <string>
 #include <tuple>
 
@@ -254,6 +256,35 @@ INSTANTIATE_TEST_SUITE_P(
                       Fit{16.0 / 9, 1919, 1080, {0, 0, 1919, 1079}},     // odd sizes round
                       Fit{0.0, 1920, 1080, {0, 0, 0, 0}},                // no picture size
                       Fit{4.0 / 3, 0, 0, {0, 0, 0, 0}}));                // no surface
+
+TEST_P(PlayerDecode, PicturesLargerThan1080pDecodeOnAThreadPerCoreFromTheNextKeyFrame) {
+  // Just over the one-thread size, small enough to encode quickly.
+  EncodeSettings settings = Settings(2048, 1152);
+  settings.keyInterval = 5;
+  constexpr int kCount = 12;
+  const TsStream stream = MakeStream(settings, kCount, [](int index, AVFrame& frame) {
+    const int grey = 20 + 15 * index;
+    PaintSolid(frame, grey, grey, grey);
+  });
+  CountingSink sink({64, 36});
+  ScopedSink registration(window_, sink);
+  Play(stream);
+  for (const auto& chunk : stream.chunks) {
+    ASSERT_TRUE(FeedPatiently(port_, chunk));
+  }
+  const int threads =
+      static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+  // Frame threads hold back one picture per extra thread until more come.
+  ASSERT_TRUE(WaitUntil([&] { return sink.Count() >= kCount - (threads - 1); })) << sink.Count();
+  player::StageStats stats;
+  ASSERT_TRUE(player::ReadStageStats(port_, &stats));
+  EXPECT_EQ(stats.decoderThreads, threads);
+  EXPECT_EQ(stats.decodeErrors, 0u);
+  const std::vector<Pixel> centres = sink.Centres();
+  for (size_t i = 1; i < centres.size(); ++i) {
+    EXPECT_GT(centres[i].red, centres[i - 1].red) << "picture " << i << " lost or out of order";
+  }
+}
 
 // How cameras shape their streams: frame rate and B-frames.
 struct Shape {
