@@ -66,7 +66,7 @@ DWORD DecodeThread::Main(void* self) {
 }
 
 void DecodeThread::Run() {
-  using Clock = std::chrono::steady_clock;
+  using Clock = InputBuffer::Clock;
   std::vector<uint8_t> chunk(kReadChunkBytes);
   VideoDecoder decoder;
   const int port = static_cast<int>(port_);
@@ -84,13 +84,15 @@ void DecodeThread::Run() {
     }
     presenter_->Push(std::move(picture), frame.pts == AV_NOPTS_VALUE ? -1 : frame.pts);
   };
+  // When the piece being worked through was fed: a picture the demuxer hands
+  // on was completed by it.
+  Clock::time_point pieceWritten;
   TsDemuxer demuxer([&](const DemuxedPicture& picture) {
     const auto started = Clock::now();
-    int frames = 0;
     const VideoDecoder::Result result = decoder.Decode(picture, [&](AVFrame& frame) {
-      counters_.PictureDecoded(
-          std::chrono::duration<double, std::milli>(Clock::now() - started).count());
-      ++frames;
+      const auto out = Clock::now();
+      counters_.PictureDecoded(std::chrono::duration<double, std::milli>(out - started).count(),
+                               std::chrono::duration<double, std::milli>(out - pieceWritten).count());
       show(frame);
     });
     counters_.DecoderThreads(decoder.Threads());
@@ -108,13 +110,13 @@ void DecodeThread::Run() {
   uint64_t droppedPes = 0;
   uint64_t skippedBytes = 0;
   for (;;) {
-    bool pieceEnds = false;
-    const size_t count = input_.Read(chunk.data(), chunk.size(), &pieceEnds);
-    if (count == 0) {
+    const InputBuffer::ReadPart part = input_.Read(chunk.data(), chunk.size());
+    if (part.bytes == 0) {
       break;  // the input was closed: the port stops
     }
-    demuxer.Feed(chunk.data(), count);
-    if (pieceEnds) {
+    pieceWritten = part.written;
+    demuxer.Feed(chunk.data(), part.bytes);
+    if (part.pieceEnds) {
       demuxer.EndPiece();
     }
     if (demuxer.DroppedPes() != droppedPes) {

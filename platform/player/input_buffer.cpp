@@ -11,7 +11,7 @@ std::unique_ptr<InputBuffer> InputBuffer::Create(size_t capacityBytes) {
     return nullptr;
   }
   std::unique_ptr<uint8_t[]> ring(new (std::nothrow) uint8_t[capacityBytes]);
-  std::unique_ptr<size_t[]> pieces(new (std::nothrow) size_t[kMaxPieces]);
+  std::unique_ptr<Piece[]> pieces(new (std::nothrow) Piece[kMaxPieces]);
   if (!ring || !pieces) {
     return nullptr;
   }
@@ -19,7 +19,7 @@ std::unique_ptr<InputBuffer> InputBuffer::Create(size_t capacityBytes) {
       new (std::nothrow) InputBuffer(std::move(ring), std::move(pieces), capacityBytes));
 }
 
-InputBuffer::InputBuffer(std::unique_ptr<uint8_t[]> ring, std::unique_ptr<size_t[]> pieces,
+InputBuffer::InputBuffer(std::unique_ptr<uint8_t[]> ring, std::unique_ptr<Piece[]> pieces,
                          size_t capacityBytes)
     : ring_(std::move(ring)), pieces_(std::move(pieces)), capacity_(capacityBytes) {}
 
@@ -29,7 +29,7 @@ bool InputBuffer::TryWrite(const uint8_t* data, size_t size) {
     if (closed_ || size == 0 || size > capacity_ - held_ || pieceCount_ == kMaxPieces) {
       return false;
     }
-    pieces_[(firstPiece_ + pieceCount_) % kMaxPieces] = size;
+    pieces_[(firstPiece_ + pieceCount_) % kMaxPieces] = {size, Clock::now()};
     ++pieceCount_;
     size_t tail = (head_ + held_) % capacity_;
     const size_t first = std::min(size, capacity_ - tail);
@@ -41,18 +41,20 @@ bool InputBuffer::TryWrite(const uint8_t* data, size_t size) {
   return true;
 }
 
-size_t InputBuffer::Read(uint8_t* out, size_t maxBytes, bool* pieceEnds) {
+InputBuffer::ReadPart InputBuffer::Read(uint8_t* out, size_t maxBytes) {
   std::unique_lock<std::mutex> lock(mutex_);
   readable_.wait(lock, [this] { return closed_ || held_ > 0; });
-  *pieceEnds = false;
+  ReadPart part;
   if (closed_) {
-    return 0;
+    return part;
   }
-  size_t& pieceLeft = pieces_[firstPiece_];
-  const size_t count = std::min(maxBytes, pieceLeft);
-  pieceLeft -= count;
-  if (pieceLeft == 0) {
-    *pieceEnds = true;
+  Piece& piece = pieces_[firstPiece_];
+  const size_t count = std::min(maxBytes, piece.bytes);
+  piece.bytes -= count;
+  part.bytes = count;
+  part.written = piece.written;
+  if (piece.bytes == 0) {
+    part.pieceEnds = true;
     firstPiece_ = (firstPiece_ + 1) % kMaxPieces;
     --pieceCount_;
   }
@@ -61,7 +63,7 @@ size_t InputBuffer::Read(uint8_t* out, size_t maxBytes, bool* pieceEnds) {
   std::memcpy(out + first, ring_.get(), count - first);
   head_ = (head_ + count) % capacity_;
   held_ -= count;
-  return count;
+  return part;
 }
 
 void InputBuffer::Close() {

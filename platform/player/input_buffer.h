@@ -4,6 +4,7 @@
 // wait; the one reader waits for bytes or close.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -26,20 +27,30 @@ class InputBuffer {
   // Appends all size bytes as one piece, or none when they do not fit, the
   // buffer holds kMaxPieces pieces or is closed. Never waits for the reader.
   bool TryWrite(const uint8_t* data, size_t size);
+  using Clock = std::chrono::steady_clock;
+  struct ReadPart {
+    size_t bytes = 0;          // copied; 0 once closed
+    bool pieceEnds = false;    // the bytes reach the end of their piece
+    Clock::time_point written;  // when their piece was written
+  };
   // Waits until bytes are held or the buffer is closed; copies up to maxBytes,
-  // never past the end of the oldest piece, and says in *pieceEnds whether
-  // they reached it. Returns the bytes copied, 0 once closed (anything still
-  // held is dropped: a stop does not wait for the rest of the stream).
-  size_t Read(uint8_t* out, size_t maxBytes, bool* pieceEnds);
+  // never past the end of the oldest piece. Once closed, anything still held
+  // is dropped: a stop does not wait for the rest of the stream.
+  ReadPart Read(uint8_t* out, size_t maxBytes);
   // Wakes the reader and refuses every later write and read.
   void Close();
 
  private:
-  InputBuffer(std::unique_ptr<uint8_t[]> ring, std::unique_ptr<size_t[]> pieces,
+  struct Piece {
+    size_t bytes = 0;  // not read yet
+    Clock::time_point written;
+  };
+
+  InputBuffer(std::unique_ptr<uint8_t[]> ring, std::unique_ptr<Piece[]> pieces,
               size_t capacityBytes);
 
   const std::unique_ptr<uint8_t[]> ring_;
-  const std::unique_ptr<size_t[]> pieces_;  // bytes of each piece held, kMaxPieces slots
+  const std::unique_ptr<Piece[]> pieces_;  // the pieces held, kMaxPieces slots
   const size_t capacity_;  // bytes
   std::mutex mutex_;
   std::condition_variable readable_;  // signalled on write and on close

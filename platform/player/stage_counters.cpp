@@ -9,14 +9,20 @@ namespace player {
 void StageCounters::Reset() {
   std::lock_guard<std::mutex> lock(mutex_);
   counts_ = {};
-  decodeTimes_.fill(0);
+  decodeTimes_ = {};
+  latencies_ = {};
 }
 
-void StageCounters::PictureDecoded(double decodeMs) {
-  const auto step = static_cast<size_t>(std::max(0.0, decodeMs) / kStepMs);
+void StageCounters::Histogram::Add(double ms) {
+  const auto step = static_cast<size_t>(std::max(0.0, ms) / kStepMs);
+  ++pictures_[std::min(step, kSteps - 1)];
+}
+
+void StageCounters::PictureDecoded(double decodeMs, double latencyMs) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++counts_.picturesDecoded;
-  ++decodeTimes_[std::min(step, kSteps - 1)];
+  decodeTimes_.Add(decodeMs);
+  latencies_.Add(latencyMs);
 }
 
 void StageCounters::PicturePresented() {
@@ -51,9 +57,9 @@ void StageCounters::DecoderThreads(int threads) {
   counts_.decoderThreads = threads;
 }
 
-double StageCounters::Percentile(double fraction) const {
+double StageCounters::Histogram::Percentile(double fraction) const {
   uint64_t total = 0;
-  for (uint32_t pictures : decodeTimes_) {
+  for (uint32_t pictures : pictures_) {
     total += pictures;
   }
   if (total == 0) {
@@ -63,7 +69,7 @@ double StageCounters::Percentile(double fraction) const {
   const auto rank = static_cast<uint64_t>(fraction * static_cast<double>(total - 1)) + 1;
   uint64_t seen = 0;
   for (size_t step = 0; step < kSteps; ++step) {
-    seen += decodeTimes_[step];
+    seen += pictures_[step];
     if (seen >= rank) {
       return (static_cast<double>(step) + 0.5) * kStepMs;
     }
@@ -74,21 +80,25 @@ double StageCounters::Percentile(double fraction) const {
 StageStats StageCounters::Read() const {
   std::lock_guard<std::mutex> lock(mutex_);
   StageStats stats = counts_;
-  stats.decodeP50Ms = Percentile(0.50);
-  stats.decodeP99Ms = Percentile(0.99);
+  stats.decodeP50Ms = decodeTimes_.Percentile(0.50);
+  stats.decodeP99Ms = decodeTimes_.Percentile(0.99);
+  stats.latencyP50Ms = latencies_.Percentile(0.50);
+  stats.latencyP99Ms = latencies_.Percentile(0.99);
   return stats;
 }
 
 std::string StageCounters::Summary(LONG port) const {
   const StageStats stats = Read();
-  char line[320];
+  char line[400];
   std::snprintf(line, sizeof line,
                 "player: port %d closed: %" PRIu64 " pictures decoded, %" PRIu64
                 " presented, %" PRIu64 " dropped, %" PRIu64 " decoder errors, %" PRIu64
-                " bytes refused, decode p50 %.1f ms p99 %.1f ms, queue depth max %d\n",
+                " bytes refused, decode p50 %.1f ms p99 %.1f ms, input to decoded p50 %.1f ms"
+                " p99 %.1f ms, queue depth max %d, decoder threads %d\n",
                 static_cast<int>(port), stats.picturesDecoded, stats.picturesPresented,
                 stats.picturesDropped, stats.decodeErrors, stats.bytesRefused, stats.decodeP50Ms,
-                stats.decodeP99Ms, stats.queueDepthMax);
+                stats.decodeP99Ms, stats.latencyP50Ms, stats.latencyP99Ms, stats.queueDepthMax,
+                stats.decoderThreads);
   return line;
 }
 

@@ -16,7 +16,9 @@ namespace player {
 class StageCounters {
  public:
   void Reset();
-  void PictureDecoded(double decodeMs);
+  // decodeMs: in the decoder; latencyMs: from the InputData call that
+  // completed the picture to the picture leaving the decoder.
+  void PictureDecoded(double decodeMs, double latencyMs);
   void PicturePresented();
   void PicturesDropped(uint64_t count);
   void BytesRefused(size_t bytes);
@@ -28,16 +30,23 @@ class StageCounters {
   std::string Summary(LONG port) const;
 
  private:
-  // Decode times in steps of 0.1 ms up to 400 ms (a 4K picture on one slow
-  // core takes about 30 ms); longer ones count in the last step.
-  static constexpr double kStepMs = 0.1;
-  static constexpr size_t kSteps = 4000;
+  // Times in steps of 0.1 ms up to 400 ms (a 4K picture on one slow core
+  // takes about 30 ms); longer ones count in the last step.
+  class Histogram {
+   public:
+    void Add(double ms);
+    double Percentile(double fraction) const;  // ms, the middle of its step
 
-  double Percentile(double fraction) const;  // caller holds mutex_
+   private:
+    static constexpr double kStepMs = 0.1;
+    static constexpr size_t kSteps = 4000;
+    std::array<uint32_t, kSteps> pictures_{};  // pictures per step
+  };
 
   mutable std::mutex mutex_;
-  StageStats counts_;                         // guarded by mutex_ (percentiles filled on Read)
-  std::array<uint32_t, kSteps> decodeTimes_{};  // pictures per step; guarded by mutex_
+  StageStats counts_;        // guarded by mutex_ (percentiles filled on Read)
+  Histogram decodeTimes_;    // guarded by mutex_
+  Histogram latencies_;      // guarded by mutex_
 };
 
 }  // namespace player

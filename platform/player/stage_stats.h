@@ -18,6 +18,8 @@ struct StageStats {
   uint64_t decodeErrors = 0;       // pictures the decoder refused
   double decodeP50Ms = 0;          // decoder time per picture, median
   double decodeP99Ms = 0;          // decoder time per picture, 99th percentile
+  double latencyP50Ms = 0;         // from the InputData call that completed a picture
+  double latencyP99Ms = 0;         //   to the picture leaving the decoder: median, 99th percentile
   int queueDepth = 0;              // pictures decoded and waiting to be presented, now
   int queueDepthMax = 0;           // the most that ever waited
   int decoderThreads = 0;          // threads the decoder uses now (more than 1 for 4K)

@@ -72,15 +72,15 @@ bool VideoDecoder::Open(VideoCodec codec, int threads) {
   context_ = std::move(context);
   codec_ = codec;
   threads_ = threads;
+  decoded_ = 0;
   return true;
 }
 
 VideoDecoder::Result VideoDecoder::Decode(const DemuxedPicture& picture,
                                           const std::function<void(AVFrame&)>& show) {
+  const bool keyFrame = StartsKeyFrame(picture.codec, picture.bytes, picture.size);
   // A new codec opens at once; a new thread count waits for a key frame.
-  const bool reopen =
-      picture.codec != codec_ ||
-      (wantedThreads_ != threads_ && StartsKeyFrame(picture.codec, picture.bytes, picture.size));
+  const bool reopen = picture.codec != codec_ || (wantedThreads_ != threads_ && keyFrame);
   if (reopen && context_) {
     // Pictures the old decoder still holds (reordering, frame threads) come out first.
     avcodec_send_packet(context_.get(), nullptr);
@@ -93,6 +93,30 @@ VideoDecoder::Result VideoDecoder::Decode(const DemuxedPicture& picture,
     std::snprintf(error_, sizeof error_, "no decoder");
     return Result::kNoDecoder;
   }
+  Result result = Send(picture);
+  // The first picture of a fresh one-thread decoder tells the size: a key
+  // frame too large for one thread is decoded again, with threads, rather
+  // than leaving the whole first key interval to one thread.
+  const bool mayRedo = keyFrame && threads_ == 1 && decoded_ == 0;
+  while (avcodec_receive_frame(context_.get(), frame_.get()) >= 0) {
+    ++decoded_;
+    wantedThreads_ = frame_->width * frame_->height > kSingleThreadPixels ? CoreThreads() : 1;
+    if (mayRedo && wantedThreads_ != threads_) {
+      av_frame_unref(frame_.get());
+      if (!Open(picture.codec, wantedThreads_)) {
+        std::snprintf(error_, sizeof error_, "no decoder");
+        return Result::kNoDecoder;
+      }
+      result = Send(picture);
+      continue;
+    }
+    show(*frame_);
+    av_frame_unref(frame_.get());
+  }
+  return result;
+}
+
+VideoDecoder::Result VideoDecoder::Send(const DemuxedPicture& picture) {
   // Not reference-counted: the decoder copies the bytes (with the padding it
   // needs) before this returns.
   packet_->data = const_cast<uint8_t*>(picture.bytes);
@@ -101,19 +125,11 @@ VideoDecoder::Result VideoDecoder::Decode(const DemuxedPicture& picture,
   packet_->dts = picture.dts == kNoTimestamp ? AV_NOPTS_VALUE : picture.dts;
   const int sent = avcodec_send_packet(context_.get(), packet_.get());
   av_packet_unref(packet_.get());  // forgets the borrowed bytes
-  Result result = Result::kDecoded;
   if (sent < 0) {
     av_strerror(sent, error_, sizeof error_);
-    result = Result::kRefused;
+    return Result::kRefused;
   }
-  // Frames already decoded leave even when this picture was refused.
-  while (avcodec_receive_frame(context_.get(), frame_.get()) >= 0) {
-    wantedThreads_ =
-        frame_->width * frame_->height > kSingleThreadPixels ? CoreThreads() : 1;
-    show(*frame_);
-    av_frame_unref(frame_.get());
-  }
-  return result;
+  return Result::kDecoded;
 }
 
 }  // namespace player

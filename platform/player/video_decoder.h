@@ -3,8 +3,8 @@
 //
 // Up to 1080p it decodes on the calling thread with the low-delay settings:
 // a picture leaves as soon as its last slice is in. Larger pictures (4K) take
-// more than a picture interval on one core, so from the next key frame on it
-// decodes with frame threads, one per core (at most kMaxThreads), which holds
+// more than a picture interval on one core, so from the next key frame on (or
+// at once, when the stream starts with it) it decodes with frame threads, one per core (at most kMaxThreads), which holds
 // each picture back by one picture interval per extra thread (40 ms at 25
 // pictures/s on two cores).
 #pragma once
@@ -44,6 +44,7 @@ class VideoDecoder {
 
  private:
   bool Open(VideoCodec codec, int threads);
+  Result Send(const DemuxedPicture& picture);
 
   struct CodecFree {
     void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
@@ -52,6 +53,7 @@ class VideoDecoder {
   VideoCodec codec_ = VideoCodec::kNone;  // what context_ decodes
   int threads_ = 1;                       // threads context_ decodes with
   int wantedThreads_ = 1;                 // for the size of the latest picture
+  int decoded_ = 0;                       // pictures out of context_ so far
   struct PacketFree {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
   };

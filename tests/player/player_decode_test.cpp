@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Fit{0.0, 1920, 1080, {0, 0, 0, 0}},                // no picture size
                       Fit{4.0 / 3, 0, 0, {0, 0, 0, 0}}));                // no surface
 
-TEST_P(PlayerDecode, PicturesLargerThan1080pDecodeOnAThreadPerCoreFromTheNextKeyFrame) {
+TEST_P(PlayerDecode, PicturesLargerThan1080pDecodeOnAThreadPerCoreWithNoPictureLostOrRepeated) {
   // Just over the one-thread size, small enough to encode quickly.
   EncodeSettings settings = Settings(2048, 1152);
   settings.keyInterval = 5;

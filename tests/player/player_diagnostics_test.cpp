@@ -76,6 +76,7 @@ TEST(PlayerStageStats, APortCountsWhatItsStagesDidAndSaysSoOnStderrWhenItCloses)
   EXPECT_EQ(stats.bytesRefused, tooLarge.size());
   EXPECT_GT(stats.decodeP50Ms, 0.0);
   EXPECT_GE(stats.decodeP99Ms, stats.decodeP50Ms);
+  EXPECT_GE(stats.latencyP50Ms, stats.decodeP50Ms) << "fed to decoded includes the decoding";
 
   testing::internal::CaptureStderr();
   CloseAll(port);
