@@ -1,5 +1,5 @@
 // Playback library figures on realistic streams (moving pattern with noise,
-// 10 s each): decode + convert CPU beside `ffmpeg -threads 1` (H.264 720p
+// 10 s each): demux + decode CPU beside `ffmpeg -threads 1` (H.264 720p
 // and 1080p, H.265 1080p); fed as the program feeds, the latency from the
 // InputData call that completes a picture to the decoder's output and to the
 // sink, and the evenness of the pictures at the sink beside that of the
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/common/summary.h"
+#include "platform/player/decoded_picture.h"
 #include "platform/player/player.h"
 #include "platform/player/stage_stats.h"
 #include "platform/player/video_sink.h"
@@ -83,11 +84,14 @@ size_t HeapBytesInUse() {
   return info.uordblks + info.hblkhd;
 }
 
-// Counts pictures and notes when each arrived; converts at the picture's size.
+// Counts pictures and notes when each arrived. It takes the decoded picture
+// as the display window does, so the player's figures hold what the player
+// does for the window: demux, decode, present (the window converts once, at
+// the size it paints, on its own thread).
 class TimingSink : public player::VideoSink {
  public:
-  player::SurfaceSize Surface() override { return {}; }
-  void OnPicture(const player::VideoPicture&) override {
+  bool TakesDecodedPictures() const override { return true; }
+  void OnDecodedPicture(const player::PictureRef&) override {
     const auto now = Clock::now();
     std::lock_guard<std::mutex> lock(mutex_);
     arrivals_.push_back(now);
@@ -130,8 +134,8 @@ void Close(LONG port) {
   PlayM4_FreePort(port);
 }
 
-// CPU seconds the player spends decoding and converting the whole stream,
-// fed at once so that decoding runs flat out.
+// CPU seconds the player spends on the whole stream, fed at once so that
+// decoding runs flat out.
 double PlayerCpuSeconds(const StreamFile& file) {
   TimingSink sink;
   const HWND window = reinterpret_cast<HWND>(0xB00);
