@@ -231,6 +231,40 @@ TEST_P(PlayerDecode, AWindowThatPaintsKeepsDecodedPicturesPastTheDecoderAndConve
 
 INSTANTIATE_TEST_SUITE_P(Codecs, PlayerDecode, kEveryCodec, CodecTestName);
 
+TEST(PlayerCodecChange, ACameraBackWithAnotherCodecAndSizeIsFollowed) {
+  // After a reconnection the device's new header names an H.265 stream on the
+  // same PID where H.264 was; its time stamps start again.
+  EncodeSettings before;
+  EncodeSettings after;
+  after.codec = Codec::kH265;
+  after.width = 640;
+  after.height = 480;
+  const TsStream first = MakeStream(before, 10, PaintPattern);
+  const TsStream second = MakeStream(after, 10, PaintPattern);
+  const HWND window = FakeWindow(102);
+  CountingSink sink;
+  ScopedSink registration(window, sink);
+  const LONG port = OpenAndPlay(first, window);
+  ASSERT_GE(port, 0);
+  for (const auto& chunk : first.chunks) {
+    ASSERT_TRUE(FeedPatiently(port, chunk));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return sink.Count() == 10; }));
+  ASSERT_TRUE(FeedPatiently(port, second.header));
+  for (const auto& chunk : second.chunks) {
+    ASSERT_TRUE(FeedPatiently(port, chunk));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return sink.Count() == 20; })) << sink.Count();
+  LONG width = 0, height = 0;
+  ASSERT_TRUE(PlayM4_GetPictureSize(port, &width, &height));
+  EXPECT_EQ(width, 640);
+  EXPECT_EQ(height, 480);
+  player::StageStats stats;
+  ASSERT_TRUE(player::ReadStageStats(port, &stats));
+  EXPECT_EQ(stats.decodeErrors, 0u);
+  CloseAll(port);
+}
+
 struct Fit {
   double aspect;
   int surfaceWidth, surfaceHeight;
