@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QMetaObject>
 #include <QPainter>
+#include <QRegion>
 #include <QResizeEvent>
 
 VideoSurface::VideoSurface(QWidget* window) : QWidget(window) {
@@ -15,11 +16,7 @@ VideoSurface::VideoSurface(QWidget* window) : QWidget(window) {
   hide();
 }
 
-void VideoSurface::Follow(const QSize& size) {
-  setGeometry(0, 0, size.width(), size.height());
-  m_width = size.width();
-  m_height = size.height();
-}
+void VideoSurface::Follow(const QSize& size) { setGeometry(0, 0, size.width(), size.height()); }
 
 bool VideoSurface::eventFilter(QObject* watched, QEvent* event) {
   if (watched == parent() && event->type() == QEvent::Resize) {
@@ -28,35 +25,25 @@ bool VideoSurface::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-player::SurfaceSize VideoSurface::Surface() { return {m_width.load(), m_height.load()}; }
-
-void VideoSurface::OnPicture(const player::VideoPicture& picture) {
-  if (m_pendingPaints.load() >= kMaxPendingPaints) {
+void VideoSurface::OnDecodedPicture(const player::PictureRef& picture) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_latest = picture;
+  }
+  // One paint request at a time: a paint takes whatever is newest by then,
+  // so pictures that came in between are passed over, never queued stale.
+  if (m_paintQueued.exchange(true)) {
     return;
   }
-  unsigned generation = 0;
-  {
-    const QImage view(picture.pixels, picture.width, picture.height, picture.strideBytes,
-                      QImage::Format_RGB32);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    generation = m_generation;
-    if (m_latest.size() != view.size()) {
-      m_latest = QImage(view.size(), QImage::Format_RGB32);
-    }
-    for (int y = 0; y < view.height(); ++y) {
-      std::copy_n(view.constScanLine(y), static_cast<size_t>(view.width()) * 4, m_latest.scanLine(y));
-    }
-  }
-  ++m_pendingPaints;
   // Queued to the GUI thread; dropped by Qt if this widget is gone by then.
   QMetaObject::invokeMethod(
       this,
-      [this, generation] {
-        --m_pendingPaints;
+      [this] {
+        m_paintQueued = false;
         {
           std::lock_guard<std::mutex> lock(m_mutex);
-          if (generation != m_generation) {
-            return;  // dropped since: this picture must not show again
+          if (!m_latest) {
+            return;  // dropped since: the window's own face stays
           }
         }
         if (isHidden()) {
@@ -70,20 +57,40 @@ void VideoSurface::OnPicture(const player::VideoPicture& picture) {
 void VideoSurface::DropPicture() {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_latest = QImage();
-    ++m_generation;
+    m_latest = nullptr;
   }
+  m_shown = nullptr;
+  m_converted = QImage();
   hide();
 }
 
 void VideoSurface::paintEvent(QPaintEvent*) {
+  player::PictureRef latest;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    latest = m_latest;
+  }
   QPainter painter(this);
-  std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_latest.isNull()) {
+  const player::PlaceRect place =
+      latest ? player::FitPicture(latest->DisplayAspect(), width(), height()) : player::PlaceRect{};
+  const QRect picture(place.x, place.y, place.width, place.height);
+  if (picture.isEmpty()) {
     painter.fillRect(rect(), Qt::black);
     return;
   }
-  // The player scales to the surface; a picture made for an older size is
-  // stretched until the next one arrives.
-  painter.drawImage(rect(), m_latest);
+  if (latest != m_shown || m_converted.size() != picture.size()) {
+    if (m_converted.size() != picture.size()) {
+      m_converted = QImage(picture.size(), QImage::Format_RGB32);
+    }
+    m_shown = latest;
+    if (!m_converter.Convert(latest->Frame(), m_converted.bits(),
+                             static_cast<int>(m_converted.bytesPerLine()), picture.width(),
+                             picture.height())) {
+      m_converted.fill(Qt::black);
+    }
+  }
+  for (const QRect& bar : QRegion(rect()).subtracted(picture)) {
+    painter.fillRect(bar, Qt::black);
+  }
+  painter.drawImage(picture.topLeft(), m_converted);
 }

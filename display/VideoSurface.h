@@ -1,6 +1,8 @@
 // The picture on the display window: a child widget covering the window's
-// client area that the player hands each decoded picture to (as the video
-// sink registered for the window's handle) and that paints the latest one.
+// client area. The player hands it each decoded picture (as the video sink
+// registered for the window's handle); it keeps only the newest, and when it
+// paints converts that one once, at the size it is shown, keeping its aspect
+// ratio with black bars around it.
 #pragma once
 
 #include <QImage>
@@ -9,18 +11,19 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/player/decoded_picture.h"
 #include "platform/player/video_sink.h"
 
 class VideoSurface : public QWidget, public player::VideoSink {
  public:
   explicit VideoSurface(QWidget* window);
 
-  // player::VideoSink, on a decode thread.
-  player::SurfaceSize Surface() override;
-  void OnPicture(const player::VideoPicture& picture) override;
+  // player::VideoSink, on a decode thread: never waits for a paint.
+  bool TakesDecodedPictures() const override { return true; }
+  void OnDecodedPicture(const player::PictureRef& picture) override;
 
-  // Forgets the picture held and hides, so the window's own face shows until
-  // the next picture; paints still queued for the old picture show nothing.
+  // GUI thread. Forgets the picture held and hides, so the window's own face
+  // shows until the next picture; paints still queued for it show nothing.
   void DropPicture();
 
  protected:
@@ -28,16 +31,14 @@ class VideoSurface : public QWidget, public player::VideoSink {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // At most this many pictures wait to be painted; a picture that would be a
-  // third is dropped, so a slow paint never queues stale pictures.
-  static constexpr int kMaxPendingPaints = 2;
-
   void Follow(const QSize& size);
 
-  std::atomic<int> m_width{0};   // pixels, as last laid out on the GUI thread
-  std::atomic<int> m_height{0};  // pixels
-  std::atomic<int> m_pendingPaints{0};
-  std::mutex m_mutex;
-  QImage m_latest;  // guarded by m_mutex: the newest picture, in the surface's size
-  unsigned m_generation = 0;  // guarded by m_mutex: counts DropPicture calls
+  std::mutex m_mutex;  // held only to hand the newest picture over, never while painting
+  player::PictureRef m_latest;        // guarded by m_mutex
+  std::atomic<bool> m_paintQueued{false};  // a paint request is on its way to the GUI thread
+
+  // GUI thread only.
+  player::PictureRef m_shown;  // the picture m_converted was made from
+  QImage m_converted;          // m_shown converted at the size it is shown
+  player::PictureConverter m_converter;
 };

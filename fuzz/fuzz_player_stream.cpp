@@ -24,8 +24,9 @@ constexpr size_t kTsPacket = player::kTsPacketBytes;
 // more packet of slack for mutated ones.
 constexpr size_t kMaxHeaderPackets = 4;
 // The input buffer holds the header and the whole input, and at least this
-// much: the drain's filler must be longer than the demuxer's 8 KB read, so
-// that reading past it means the demuxer went through the input before it.
+// much. The decode thread reads at most one fed piece at a time and works it
+// through the demuxer before it reads again, so a filler taken in means the
+// input before it was worked through.
 constexpr size_t kMinBufferBytes = kTsPacket * 64;
 // Longer inputs are cut; scripts/fuzz allows 32 KB (-max_len).
 constexpr size_t kMaxBufferBytes = kTsPacket * 200;
@@ -86,8 +87,8 @@ size_t OwnHeaderBytes(const uint8_t* data, size_t size) {
 
 // Waits until the decode thread has taken in and worked through every byte
 // fed so far: a whole buffer of null packets is accepted only once the
-// buffer is empty, and the second one only once the demuxer has read past
-// the first, so past the last byte of the input.
+// buffer is empty, and the second one only once the decode thread has read
+// the first, so it has worked through the input before it.
 void Drain(LONG port, DWORD bufferBytes) {
   const auto deadline = std::chrono::steady_clock::now() + kDrainLimit;
   for (int fills = 0; fills < 2;) {

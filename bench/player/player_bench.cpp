@@ -1,7 +1,10 @@
 // Playback library figures on realistic streams (moving pattern with noise,
-// 10 s each): decode + convert CPU beside `ffmpeg -threads 1`, latency from
-// the InputData call that completes a picture to the sink, GetJPEG at 1080p,
-// and the memory one open port holds.
+// 10 s each): demux + decode CPU beside `ffmpeg -threads 1` (H.264 720p
+// and 1080p, H.265 1080p); fed as the program feeds, the latency from the
+// InputData call that completes a picture to the decoder's output and to the
+// sink, and the evenness of the pictures at the sink beside that of the
+// feed; GetJPEG at 1080p; the memory one open port holds; 4K pictures per
+// second, H.264 and H.265.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
@@ -9,16 +12,20 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench/common/summary.h"
+#include "platform/player/decoded_picture.h"
 #include "platform/player/player.h"
+#include "platform/player/stage_stats.h"
 #include "platform/player/video_sink.h"
 #include "tests/player/ts_maker.h"
 
@@ -38,19 +45,24 @@ struct StreamFile {
   std::string path;
 };
 
-StreamFile MakeStreamFile(int width, int height, int64_t bitRate) {
+StreamFile MakeStreamFile(playertest::Codec codec, int width, int height, int64_t bitRate,
+                          int pictures = kPictures) {
   playertest::EncodeSettings settings;
+  settings.codec = codec;
   settings.width = width;
   settings.height = height;
   settings.bitRate = bitRate;
   settings.keyInterval = 2 * kFramesPerSecond;
-  settings.preset = "veryfast";  // CABAC and deblocking, as cameras send
+  // CABAC and deblocking (H.264), SAO and deblocking (H.265), as cameras send;
+  // x265's veryfast would take minutes to make the stream on two cores.
+  settings.preset = codec == playertest::Codec::kH265 ? "superfast" : "veryfast";
   settings.threads = 2;
   StreamFile file;
-  file.stream = playertest::MakeStream(settings, kPictures, [](int index, AVFrame& frame) {
+  file.stream = playertest::MakeStream(settings, pictures, [](int index, AVFrame& frame) {
     playertest::PaintNoisyMotion(index, frame, 99);
   });
-  file.path = "/tmp/tarnview-bench-player-" + std::to_string(height) + "p.ts";
+  file.path = "/tmp/tarnview-bench-player-" + std::to_string(height) + "p-" +
+              playertest::CodecName(codec) + ".ts";
   std::ofstream out(file.path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(file.stream.header.data()),
             static_cast<std::streamsize>(file.stream.header.size()));
@@ -72,11 +84,14 @@ size_t HeapBytesInUse() {
   return info.uordblks + info.hblkhd;
 }
 
-// Counts pictures and notes when each arrived; converts at the picture's size.
+// Counts pictures and notes when each arrived. It takes the decoded picture
+// as the display window does, so the player's figures hold what the player
+// does for the window: demux, decode, present (the window converts once, at
+// the size it paints, on its own thread).
 class TimingSink : public player::VideoSink {
  public:
-  player::SurfaceSize Surface() override { return {}; }
-  void OnPicture(const player::VideoPicture&) override {
+  bool TakesDecodedPictures() const override { return true; }
+  void OnDecodedPicture(const player::PictureRef&) override {
     const auto now = Clock::now();
     std::lock_guard<std::mutex> lock(mutex_);
     arrivals_.push_back(now);
@@ -119,8 +134,8 @@ void Close(LONG port) {
   PlayM4_FreePort(port);
 }
 
-// CPU seconds the player spends decoding and converting the whole stream,
-// fed at once so that decoding runs flat out.
+// CPU seconds the player spends on the whole stream, fed at once so that
+// decoding runs flat out.
 double PlayerCpuSeconds(const StreamFile& file) {
   TimingSink sink;
   const HWND window = reinterpret_cast<HWND>(0xB00);
@@ -180,22 +195,41 @@ double Percentile(std::vector<double> values, double fraction) {
   return values[index];
 }
 
-// A PES longer than its 16-bit length field can say is sent with length 0,
-// and the demuxer can only end it when the next one starts: such pictures
-// (large key frames) wait one picture interval more.
+// A PES longer than its 16-bit length field can say is sent with length 0;
+// such pictures (large key frames) are timed apart, as they used to wait for
+// the next picture.
 constexpr size_t kPesLengthLimitBytes = 65535;
+// The feed as the program makes it: the camera's 40 ms, +-15 ms of network
+// jitter, then the DecThread's 10 ms sleep steps; each picture in the
+// device's pieces of at most 64 TS packets.
+constexpr int kJitterMs = 15;
+constexpr int kFeedStepMs = 10;
+constexpr size_t kDevicePieceBytes = 188 * 64;
 
 struct LatencyFigures {
-  double p50Ms = 0, p99Ms = 0, maxMs = 0;
-  double p99BoundedPesMs = 0;  // p99 of the pictures whose PES carries its length
-  double longPesMs = 0;        // median of the pictures whose PES does not
+  double p50Ms = 0, p99Ms = 0;  // InputData completing a picture to the picture decoded
+  double sinkP50Ms = 0, sinkP99Ms = 0, sinkMaxMs = 0;  // ... to the sink (presentation included)
+  double sinkP99BoundedPesMs = 0;  // p99 to the sink of the pictures whose PES carries its length
+  double sinkLongPesMs = 0;        // median to the sink of the pictures whose PES does not
+  double sinkIntervalP99DevMs = 0;  // |interval between pictures at the sink - 40 ms|, p99
+  double fedIntervalP99DevMs = 0;   // the same of the feed: what an unpaced player shows
   double portMemoryMb = 0;
   double jpegMs = 0, jpegKb = 0;
 };
 
-// Feeds the stream in real time (one picture every 40 ms, in the program's
-// 1 MiB buffer) and times each picture from the InputData call carrying its
-// last bytes to the sink. Then, with the port still open, its heap and GetJPEG.
+double IntervalP99DevMs(const std::vector<Clock::time_point>& times, double expectedMs) {
+  std::vector<double> deviations;
+  for (size_t i = 1; i < times.size(); ++i) {
+    const double ms = std::chrono::duration<double, std::milli>(times[i] - times[i - 1]).count();
+    deviations.push_back(std::abs(ms - expectedMs));
+  }
+  return deviations.empty() ? 0 : Percentile(deviations, 0.99);
+}
+
+// Feeds the stream as the program does (in the program's 1 MiB buffer) and
+// times each picture from the InputData call carrying its last bytes to the
+// decoder's output (stage statistics) and to the sink. Then, with the port
+// still open, its heap and GetJPEG.
 LatencyFigures MeasureLatency(const StreamFile& file) {
   LatencyFigures figures;
   TimingSink sink;
@@ -204,15 +238,28 @@ LatencyFigures MeasureLatency(const StreamFile& file) {
   const size_t heapBefore = HeapBytesInUse();
   const LONG port = Open(file.stream, kProgramBufferBytes);
   PlayM4_Play(port, window);
+  std::minstd_rand random(5);
+  std::uniform_int_distribution<int> jitter(-kJitterMs, kJitterMs);
+  const auto start = Clock::now() + std::chrono::milliseconds(100);
+  auto due = start;
   std::vector<Clock::time_point> fed;
-  auto next = Clock::now();
-  for (const auto& chunk : file.stream.chunks) {
-    std::this_thread::sleep_until(next);
-    next += std::chrono::milliseconds(1000 / kFramesPerSecond);
+  for (size_t i = 0; i < file.stream.chunks.size(); ++i) {
+    const int sentMs = static_cast<int>(i) * (1000 / kFramesPerSecond) + kJitterMs + jitter(random);
+    const int fedMs = (sentMs + kFeedStepMs - 1) / kFeedStepMs * kFeedStepMs;
+    due = std::max(due, start + std::chrono::milliseconds(fedMs));  // records go in order
+    std::this_thread::sleep_until(due);
+    const auto& chunk = file.stream.chunks[i];
+    for (size_t at = 0; at < chunk.size(); at += kDevicePieceBytes) {
+      PlayM4_InputData(port, chunk.data() + at,
+                       static_cast<DWORD>(std::min(kDevicePieceBytes, chunk.size() - at)));
+    }
     fed.push_back(Clock::now());
-    PlayM4_InputData(port, chunk.data(), static_cast<DWORD>(chunk.size()));
   }
   WaitForPictures(sink, kPictures);
+  player::StageStats stats;
+  player::ReadStageStats(port, &stats);
+  figures.p50Ms = stats.latencyP50Ms;
+  figures.p99Ms = stats.latencyP99Ms;
   const std::vector<Clock::time_point> arrivals = sink.Arrivals();
   std::vector<double> latencies, boundedPes, longPes;
   for (size_t i = 0; i < std::min(arrivals.size(), fed.size()); ++i) {
@@ -223,11 +270,13 @@ LatencyFigures MeasureLatency(const StreamFile& file) {
   if (arrivals.size() != fed.size()) {
     std::fprintf(stderr, "%zu pictures for %zu fed\n", arrivals.size(), fed.size());
   }
-  figures.p50Ms = Percentile(latencies, 0.50);
-  figures.p99Ms = Percentile(latencies, 0.99);
-  figures.maxMs = Percentile(latencies, 1.0);
-  figures.p99BoundedPesMs = boundedPes.empty() ? 0 : Percentile(boundedPes, 0.99);
-  figures.longPesMs = longPes.empty() ? 0 : Percentile(longPes, 0.5);
+  figures.sinkP50Ms = Percentile(latencies, 0.50);
+  figures.sinkP99Ms = Percentile(latencies, 0.99);
+  figures.sinkMaxMs = Percentile(latencies, 1.0);
+  figures.sinkP99BoundedPesMs = boundedPes.empty() ? 0 : Percentile(boundedPes, 0.99);
+  figures.sinkLongPesMs = longPes.empty() ? 0 : Percentile(longPes, 0.5);
+  figures.sinkIntervalP99DevMs = IntervalP99DevMs(arrivals, 1000.0 / kFramesPerSecond);
+  figures.fedIntervalP99DevMs = IntervalP99DevMs(fed, 1000.0 / kFramesPerSecond);
   std::printf("%zu of %zu pictures in PES without a length\n", longPes.size(), latencies.size());
   figures.portMemoryMb = static_cast<double>(HeapBytesInUse() - heapBefore) / (1 << 20);
 
@@ -248,6 +297,37 @@ LatencyFigures MeasureLatency(const StreamFile& file) {
   Close(port);
   player::UnregisterVideoSink(window);
   return figures;
+}
+
+// 4K: pictures per second the player decodes and hands to a sink when the
+// whole stream is there at once (at least 25 means it keeps up with a camera).
+constexpr int k4kPictures = 75;  // 3 s: x265 makes 4K slowly
+
+double FlatOutFps(const StreamFile& file) {
+  TimingSink sink;
+  const HWND window = reinterpret_cast<HWND>(0xB02);
+  player::RegisterVideoSink(window, &sink);
+  const LONG port = Open(file.stream, 64u << 20);  // the most a port takes; the stream fits
+  for (const auto& chunk : file.stream.chunks) {
+    PlayM4_InputData(port, chunk.data(), static_cast<DWORD>(chunk.size()));
+  }
+  const auto started = Clock::now();
+  PlayM4_Play(port, window);
+  // Frame threads keep the last pictures until more come: count to the few before.
+  constexpr int kHeldBack = 4;
+  const int wanted = static_cast<int>(file.stream.chunks.size()) - kHeldBack;
+  WaitForPictures(sink, wanted);
+  const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  player::StageStats stats;
+  player::ReadStageStats(port, &stats);
+  std::printf("%s: %d pictures at the sink in %.2f s, %llu dropped, %d decoder threads, "
+              "decode p50 %.1f ms\n",
+              file.path.c_str(), sink.Count(), seconds,
+              static_cast<unsigned long long>(stats.picturesDropped), stats.decoderThreads,
+              stats.decodeP50Ms);
+  Close(port);
+  player::UnregisterVideoSink(window);
+  return sink.Count() / seconds;
 }
 
 // Google Benchmark view of one GetJPEG on a 1080p picture.
@@ -277,16 +357,31 @@ void BM_GetJpeg1080p(benchmark::State& state, const StreamFile* file) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::printf("making the 720p (4 Mbit/s) and 1080p (8 Mbit/s) streams...\n");
-  const StreamFile hd = MakeStreamFile(1280, 720, 4'000'000);
-  const StreamFile fullHd = MakeStreamFile(1920, 1080, 8'000'000);
+  using playertest::Codec;
+  const StreamFile hd = MakeStreamFile(Codec::kH264, 1280, 720, 4'000'000);
+  const StreamFile fullHd = MakeStreamFile(Codec::kH264, 1920, 1080, 8'000'000);
+  const StreamFile fullHdHevc = MakeStreamFile(Codec::kH265, 1920, 1080, 8'000'000);
 
   const CpuFigures cpu720 = CompareCpu(hd);
   const CpuFigures cpu1080 = CompareCpu(fullHd);
+  const CpuFigures cpu1080Hevc = CompareCpu(fullHdHevc);
   const LatencyFigures latency = MeasureLatency(fullHd);
-  std::printf("1080p latency p50 %.2f ms, p99 %.2f ms, max %.2f ms (p99 with PES length %.2f ms, "
-              "median without %.2f ms); port heap %.1f MiB; GetJPEG %.2f ms, %.0f KiB\n",
-              latency.p50Ms, latency.p99Ms, latency.maxMs, latency.p99BoundedPesMs,
-              latency.longPesMs, latency.portMemoryMb, latency.jpegMs, latency.jpegKb);
+  std::printf("1080p latency to decoded p50 %.2f ms, p99 %.2f ms; to the sink p50 %.2f ms, "
+              "p99 %.2f ms, max %.2f ms (p99 with PES length %.2f ms, median without %.2f ms); "
+              "sink interval deviation p99 %.2f ms (fed %.2f ms); port heap %.1f MiB; "
+              "GetJPEG %.2f ms, %.0f KiB\n",
+              latency.p50Ms, latency.p99Ms, latency.sinkP50Ms, latency.sinkP99Ms,
+              latency.sinkMaxMs, latency.sinkP99BoundedPesMs, latency.sinkLongPesMs,
+              latency.sinkIntervalP99DevMs, latency.fedIntervalP99DevMs, latency.portMemoryMb,
+              latency.jpegMs, latency.jpegKb);
+  std::remove(hd.path.c_str());
+  std::printf("making the 4K (16 Mbit/s) streams...\n");
+  const StreamFile uhd = MakeStreamFile(Codec::kH264, 3840, 2160, 16'000'000, k4kPictures);
+  const double fps4kH264 = FlatOutFps(uhd);
+  std::remove(uhd.path.c_str());
+  const StreamFile uhdHevc = MakeStreamFile(Codec::kH265, 3840, 2160, 16'000'000, k4kPictures);
+  const double fps4kH265 = FlatOutFps(uhdHevc);
+  std::remove(uhdHevc.path.c_str());
 
   benchmark::RegisterBenchmark("BM_GetJpeg1080p", BM_GetJpeg1080p, &fullHd)
       ->Unit(benchmark::kMillisecond);
@@ -296,6 +391,10 @@ int main(int argc, char** argv) {
   bench::WriteSummary("bench_player", {
       {"player_cpu_vs_ffmpeg_720p", cpu720.ratio},
       {"player_cpu_vs_ffmpeg_1080p", cpu1080.ratio},
+      {"player_cpu_vs_ffmpeg_1080p_h265", cpu1080Hevc.ratio},
+      {"player_ms_per_picture_1080p_h265", cpu1080Hevc.playerMsPerPicture},
+      {"player_core_percent_1080p_h265", cpu1080Hevc.playerCorePercent},
+      {"ffmpeg_core_percent_1080p_h265", cpu1080Hevc.ffmpegCorePercent},
       {"player_ms_per_picture_720p", cpu720.playerMsPerPicture},
       {"player_ms_per_picture_1080p", cpu1080.playerMsPerPicture},
       {"player_core_percent_720p", cpu720.playerCorePercent},
@@ -304,14 +403,20 @@ int main(int argc, char** argv) {
       {"ffmpeg_core_percent_1080p", cpu1080.ffmpegCorePercent},
       {"player_latency_p50_ms", latency.p50Ms},
       {"player_latency_p99_ms", latency.p99Ms},
-      {"player_latency_max_ms", latency.maxMs},
-      {"player_latency_p99_pes_with_length_ms", latency.p99BoundedPesMs},
-      {"player_latency_pes_without_length_ms", latency.longPesMs},
+      {"player_sink_latency_p50_ms", latency.sinkP50Ms},
+      {"player_sink_latency_p99_ms", latency.sinkP99Ms},
+      {"player_latency_max_ms", latency.sinkMaxMs},
+      {"player_latency_p99_pes_with_length_ms", latency.sinkP99BoundedPesMs},
+      {"player_latency_pes_without_length_ms", latency.sinkLongPesMs},
+      {"sink_interval_p99_dev_ms", latency.sinkIntervalP99DevMs},
+      {"fed_interval_p99_dev_ms", latency.fedIntervalP99DevMs},
+      {"player_4k_h264_fps", fps4kH264},
+      {"player_4k_h265_fps", fps4kH265},
       {"jpeg_1080p_ms", latency.jpegMs},
       {"jpeg_1080p_kb", latency.jpegKb},
       {"port_memory_mb", latency.portMemoryMb},
   });
-  std::remove(hd.path.c_str());
   std::remove(fullHd.path.c_str());
+  std::remove(fullHdHevc.path.c_str());
   return 0;
 }

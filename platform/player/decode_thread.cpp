@@ -1,174 +1,134 @@
 #include "platform/player/decode_thread.h"
 
+#include <chrono>
 #include <new>
+#include <string>
+#include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
-#include "platform/player/sink_access.h"
-#include "platform/player/sink_painter.h"
+#include "platform/player/decoded_picture.h"
+#include "platform/player/diagnostics.h"
+#include "platform/player/ts_demuxer.h"
+#include "platform/player/video_decoder.h"
 #include "platform/sys/thread.h"
 
 namespace player {
 namespace {
 
-// Demuxer read size: 8 KB is what the MPEG-TS demuxer probes at open; larger
-// buys nothing, since a read returns whatever the port holds.
-constexpr int kReadChunkBytes = 8192;
-
-struct FormatClose {
-  void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
-};
-struct IoFree {
-  void operator()(AVIOContext* io) const {
-    if (io != nullptr) {
-      av_freep(&io->buffer);
-    }
-    avio_context_free(&io);
-  }
-};
-struct CodecFree {
-  void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct PacketFree {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-
-int ReadInput(void* opaque, uint8_t* buffer, int size) {
-  auto& input = *static_cast<InputBuffer*>(opaque);
-  const size_t count = input.Read(buffer, static_cast<size_t>(size));
-  // Never 0: the demuxer would take it for "try again" and spin.
-  return count == 0 ? AVERROR_EOF : static_cast<int>(count);
-}
-
-int Interrupted(void* opaque) { return static_cast<std::atomic<bool>*>(opaque)->load() ? 1 : 0; }
-
-// Opens the decoder for a video stream with the low-delay settings: a picture
-// leaves the decoder as soon as its last slice is in, on this one thread.
-std::unique_ptr<AVCodecContext, CodecFree> OpenDecoder(const AVCodecParameters& parameters) {
-  const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
-  if (codec == nullptr) {
-    return nullptr;
-  }
-  std::unique_ptr<AVCodecContext, CodecFree> context(avcodec_alloc_context3(codec));
-  if (!context || avcodec_parameters_to_context(context.get(), &parameters) < 0) {
-    return nullptr;
-  }
-  context->flags |= AV_CODEC_FLAG_LOW_DELAY;
-  // One thread: frame threading adds a picture of delay per thread, and one
-  // core decodes 1080p at 8 Mbit/s at over 100 pictures/s.
-  context->thread_count = 1;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) {
-    return nullptr;
-  }
-  return context;
-}
+// Bytes taken from the input at once: a read never waits for more than the
+// input holds, and never reads past the end of a fed piece.
+constexpr size_t kReadChunkBytes = 64 * 1024;
 
 }  // namespace
 
-DecodeThread::DecodeThread(InputBuffer& input, LastPicture& last, HWND window)
-    : input_(input), last_(last), window_(window) {}
+DecodeThread::DecodeThread(LONG port, InputBuffer& input, LastPicture& last,
+                           StageCounters& counters, HWND window)
+    : port_(port), input_(input), last_(last), counters_(counters), window_(window) {}
 
 DecodeThread::~DecodeThread() { Stop(); }
 
-bool DecodeThread::Start(const char* name) {
-  thread_ = CreateThread(&DecodeThread::Main, this, name);
+bool DecodeThread::Start() {
+  const std::string number = std::to_string(port_);
+  if (window_ != nullptr) {
+    presenter_ = std::make_unique<Presenter>(port_, window_, counters_);
+    if (!presenter_->Start(("player-pre-" + number).c_str())) {
+      presenter_.reset();
+      return false;
+    }
+  }
+  thread_ = CreateThread(&DecodeThread::Main, this, ("player-dec-" + number).c_str());
+  if (thread_ == nullptr) {
+    presenter_.reset();
+  }
   return thread_ != nullptr;
 }
 
 void DecodeThread::Stop() {
-  if (thread_ == nullptr) {
-    return;
+  if (thread_ != nullptr) {
+    input_.Close();
+    // Joins: the thread's waits end on the close, or on the presenter taking
+    // a picture (it runs until after this).
+    CloseHandle(thread_);
+    thread_ = nullptr;
   }
-  stopping_.store(true);
-  input_.Close();
-  CloseHandle(thread_);  // joins: every wait of the thread ends on the close
-  thread_ = nullptr;
+  presenter_.reset();  // stops and joins it
 }
 
 DWORD DecodeThread::Main(void* self) {
+  auto& thread = *static_cast<DecodeThread*>(self);
   try {
-    static_cast<DecodeThread*>(self)->Run();
+    thread.Run();
   } catch (const std::bad_alloc&) {
-    // Out of memory: the port stops showing pictures; the stop still works.
+    // The port stops showing pictures; the stop still works.
+    Diagnose(Diagnostic::kMemory, "port %d: out of memory, decoding stopped",
+             static_cast<int>(thread.port_));
   }
   return 0;
 }
 
 void DecodeThread::Run() {
-  auto* readBuffer = static_cast<uint8_t*>(av_malloc(kReadChunkBytes));
-  if (readBuffer == nullptr) {
-    return;
-  }
-  std::unique_ptr<AVIOContext, IoFree> io(
-      avio_alloc_context(readBuffer, kReadChunkBytes, 0, &input_, &ReadInput, nullptr, nullptr));
-  if (!io) {
-    av_free(readBuffer);
-    return;
-  }
-  AVFormatContext* opening = avformat_alloc_context();
-  if (opening == nullptr) {
-    return;
-  }
-  opening->pb = io.get();
-  opening->flags |= AVFMT_FLAG_CUSTOM_IO;
-  opening->interrupt_callback = {&Interrupted, &stopping_};
-  // No stream-info probing (it would wait for over a second of stream); the
-  // program map table says what the streams are.
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "probesize", "32", 0);
-  av_dict_set(&options, "analyzeduration", "0", 0);
-  // noparse: each PES (one picture as the device muxes it) goes to the decoder
-  // as it is. The H.264 parser would hold every picture back until the next
-  // one starts, a whole picture interval of delay; the decoder finds key
-  // frames and parameter sets by itself, so the parser's key-frame flag is
-  // not missed.
-  av_dict_set(&options, "fflags", "nobuffer+noparse", 0);
-  // Blocks until about 8 KB have come in; that is why it runs here and not in
-  // PlayM4_OpenStream. It frees the context itself when it fails.
-  const int opened = avformat_open_input(&opening, nullptr, av_find_input_format("mpegts"), &options);
-  av_dict_free(&options);
-  if (opened < 0) {
-    return;
-  }
-  std::unique_ptr<AVFormatContext, FormatClose> format(opening);
+  using Clock = InputBuffer::Clock;
+  std::vector<uint8_t> chunk(kReadChunkBytes);
+  VideoDecoder decoder;
+  const int port = static_cast<int>(port_);
 
-  std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-  FramePtr frame(av_frame_alloc());
-  if (!packet || !frame) {
-    return;
-  }
-  std::unique_ptr<AVCodecContext, CodecFree> decoder;
-  int decodedStream = -1;  // index of the stream decoder decodes
-  SinkPainter painter;
+  auto show = [&](AVFrame& frame) {
+    last_.Keep(frame);
+    if (!presenter_) {
+      return;  // no window: kept for snapshots only
+    }
+    PictureRef picture = DecodedPicture::Share(frame);
+    if (!picture) {
+      counters_.PicturesDropped(1);
+      Diagnose(Diagnostic::kMemory, "port %d: out of memory passing a picture on", port);
+      return;
+    }
+    presenter_->Push(std::move(picture), frame.pts == AV_NOPTS_VALUE ? -1 : frame.pts);
+  };
+  // When the piece being worked through was fed: a picture the demuxer hands
+  // on was completed by it.
+  Clock::time_point pieceWritten;
+  TsDemuxer demuxer([&](const DemuxedPicture& picture) {
+    const auto started = Clock::now();
+    const VideoDecoder::Result result = decoder.Decode(picture, [&](AVFrame& frame) {
+      const auto out = Clock::now();
+      counters_.PictureDecoded(std::chrono::duration<double, std::milli>(out - started).count(),
+                               std::chrono::duration<double, std::milli>(out - pieceWritten).count());
+      show(frame);
+    });
+    counters_.DecoderThreads(decoder.Threads());
+    if (result == VideoDecoder::Result::kRefused) {
+      counters_.DecodeError();
+      Diagnose(Diagnostic::kDecoder, "port %d: the decoder refused a picture of %zu bytes: %s",
+               port, picture.size, decoder.LastError());
+    } else if (result == VideoDecoder::Result::kNoDecoder) {
+      counters_.PicturesDropped(1);
+      Diagnose(Diagnostic::kDecoder, "port %d: %s for the stream's codec", port,
+               decoder.LastError());
+    }
+  });
 
-  while (!stopping_.load()) {
-    const int read = av_read_frame(format.get(), packet.get());
-    if (read < 0) {
-      if (read == AVERROR_EOF || io->eof_reached) {
-        break;  // the input was closed: the port stops
-      }
-      continue;  // damaged input; the demuxer resynchronises on what follows
+  uint64_t droppedPes = 0;
+  uint64_t skippedBytes = 0;
+  for (;;) {
+    const InputBuffer::ReadPart part = input_.Read(chunk.data(), chunk.size());
+    if (part.bytes == 0) {
+      break;  // the input was closed: the port stops
     }
-    const AVStream* stream = format->streams[packet->stream_index];
-    if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-      if (packet->stream_index != decodedStream) {
-        decoder = OpenDecoder(*stream->codecpar);
-        decodedStream = decoder ? packet->stream_index : -1;
-      }
-      if (decoder && avcodec_send_packet(decoder.get(), packet.get()) >= 0) {
-        while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-          last_.Keep(*frame);
-          if (window_ != nullptr) {
-            WithVideoSink(window_, [&](VideoSink& sink) { painter.Paint(*frame, sink); });
-          }
-          av_frame_unref(frame.get());
-        }
-      }
+    pieceWritten = part.written;
+    demuxer.Feed(chunk.data(), part.bytes);
+    if (part.pieceEnds) {
+      demuxer.EndPiece();
     }
-    av_packet_unref(packet.get());
+    if (demuxer.DroppedPes() != droppedPes) {
+      counters_.PicturesDropped(demuxer.DroppedPes() - droppedPes);
+      droppedPes = demuxer.DroppedPes();
+      Diagnose(Diagnostic::kDemux, "port %d: a picture was given up (too large or damaged)", port);
+    }
+    if (demuxer.SkippedBytes() != skippedBytes) {
+      skippedBytes = demuxer.SkippedBytes();
+      Diagnose(Diagnostic::kDemux, "port %d: %llu bytes skipped to find TS packets so far", port,
+               static_cast<unsigned long long>(skippedBytes));
+    }
   }
 }
 

@@ -2,10 +2,12 @@
 // lifecycle lock, then leaves the work to the port's parts.
 #include "platform/player/player.h"
 
+#include <cstdio>
 #include <new>
 #include <string>
 
 #include "platform/player/port.h"
+#include "platform/player/stage_stats.h"
 #include "platform/player/stream_header.h"
 
 using player::Port;
@@ -22,8 +24,12 @@ bool HasStream(PortState state) {
   return state == PortState::kOpen || state == PortState::kPlaying || state == PortState::kStopped;
 }
 
-// Ends decoding and drops the stream; the caller holds the lifecycle lock.
-void ReleaseStream(Port& port) {
+// Ends decoding and drops the stream, with one stderr line of what its stages
+// did; the caller holds the lifecycle lock.
+void ReleaseStream(LONG number, Port& port) {
+  if (HasStream(port.state)) {
+    std::fputs(port.counters.Summary(number).c_str(), stderr);
+  }
   if (port.decoder) {
     port.decoder->Stop();
     port.decoder.reset();
@@ -77,6 +83,7 @@ BOOL PlayM4_OpenStream(LONG port, const BYTE* header, DWORD headerSize, DWORD bu
     return FALSE;
   }
   target->input = std::move(input);
+  target->counters.Reset();
   target->state = PortState::kOpen;
   return TRUE;
 }
@@ -91,9 +98,9 @@ BOOL PlayM4_Play(LONG port, HWND window) {
     return FALSE;
   }
   auto decoder = std::unique_ptr<player::DecodeThread>(
-      new (std::nothrow) player::DecodeThread(*target->input, target->picture, window));
-  const std::string name = "player-dec-" + std::to_string(port);
-  if (!decoder || !decoder->Start(name.c_str())) {
+      new (std::nothrow) player::DecodeThread(port, *target->input, target->picture,
+                                              target->counters, window));
+  if (!decoder || !decoder->Start()) {
     return FALSE;
   }
   target->decoder = std::move(decoder);
@@ -110,7 +117,11 @@ BOOL PlayM4_InputData(LONG port, const BYTE* data, DWORD size) {
   if (target->state != PortState::kOpen && target->state != PortState::kPlaying) {
     return FALSE;
   }
-  return target->input->TryWrite(data, size) ? TRUE : FALSE;
+  if (!target->input->TryWrite(data, size)) {
+    target->counters.BytesRefused(size);
+    return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL PlayM4_Stop(LONG port) {
@@ -140,7 +151,7 @@ BOOL PlayM4_CloseStream(LONG port) {
   if (!HasStream(target->state)) {
     return FALSE;
   }
-  ReleaseStream(*target);
+  ReleaseStream(port, *target);
   target->state = PortState::kHeld;
   return TRUE;
 }
@@ -154,7 +165,7 @@ BOOL PlayM4_FreePort(LONG port) {
   if (target->state == PortState::kFree) {
     return FALSE;
   }
-  ReleaseStream(*target);
+  ReleaseStream(port, *target);
   target->state = PortState::kFree;
   return TRUE;
 }
@@ -200,4 +211,17 @@ BOOL PlayM4_GetJPEG(LONG port, BYTE* buffer, DWORD bufferSize, DWORD* jpegSize) 
   }
   *jpegSize = static_cast<DWORD>(written);
   return TRUE;
+}
+
+bool player::ReadStageStats(LONG port, StageStats* stats) {
+  Port* target = PortAt(port);
+  if (target == nullptr || stats == nullptr) {
+    return false;
+  }
+  std::shared_lock<std::shared_mutex> lock(target->lifecycle);
+  if (!HasStream(target->state)) {
+    return false;
+  }
+  *stats = target->counters.Read();
+  return true;
 }

@@ -9,6 +9,7 @@
 #include "platform/player/input_buffer.h"
 #include "platform/player/jpeg_writer.h"
 #include "platform/player/last_picture.h"
+#include "platform/player/stage_counters.h"
 #include "platform/sys/types.h"
 
 namespace player {
@@ -34,6 +35,7 @@ struct Port {
   std::unique_ptr<InputBuffer> input;     // set from open to close; guarded by lifecycle
   std::unique_ptr<DecodeThread> decoder;  // set from play to stop; guarded by lifecycle
   LastPicture picture;                    // has its own lock (the decode thread writes it)
+  StageCounters counters;                 // has its own lock; reset when a stream opens
   std::mutex jpegMutex;                   // one snapshot at a time
   JpegWriter jpeg;                        // guarded by jpegMutex
 };

@@ -1,5 +1,7 @@
-// Turns a decoded picture into the 32-bit pixels a video sink paints, scaled
-// to the size the sink asks for. Used by one decode thread.
+// Turns a decoded picture into the 32-bit pixels of a sink that asks for
+// them ready-made, scaled to the size the sink asks for. Used by one decode
+// thread. (A sink that takes the decoded picture itself converts it when it
+// paints, and this is not used for it.)
 #pragma once
 
 #include <cstdint>
@@ -9,25 +11,19 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include "platform/player/decoded_picture.h"
 #include "platform/player/video_sink.h"
-
-struct SwsContext;
 
 namespace player {
 
 class SinkPainter {
  public:
-  SinkPainter() = default;
-  ~SinkPainter();
-  SinkPainter(const SinkPainter&) = delete;
-  SinkPainter& operator=(const SinkPainter&) = delete;
-
-  // Converts frame and hands it to sink; nothing reaches the sink when the
-  // picture cannot be converted.
-  void Paint(const AVFrame& frame, VideoSink& sink);
+  // Converts frame and hands it to sink. False, with nothing handed on, when
+  // the picture cannot be converted.
+  bool Paint(const AVFrame& frame, VideoSink& sink);
 
  private:
-  SwsContext* sws_ = nullptr;   // cached for the last source and surface sizes
+  PictureConverter converter_;
   std::vector<uint8_t> pixels_;  // the converted picture, reused between pictures
 };
 

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace player {
+#include "platform/player/ts_packet.h"
 
-constexpr size_t kTsPacketBytes = 188;
+namespace player {
 
 // True when bytes are whole TS packets (each starting with the sync byte), one
 // of them carries a PAT section with a good CRC, and another a PMT section with

@@ -5,10 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/sys/types.h"
 
 namespace player {
+
+class DecodedPicture;  // platform/player/decoded_picture.h
+using PictureRef = std::shared_ptr<const DecodedPicture>;
 
 // One picture, already scaled to the size the sink asked for.
 struct VideoPicture {
@@ -23,16 +27,25 @@ struct SurfaceSize {
   int height = 0;  // pixels
 };
 
-// Implemented by the window side. Both calls come on a player decode thread,
-// one after the other for each picture; they must not wait for the thread that
-// stops the player (the GUI thread), or that stop waits for ever.
+// Implemented by the window side. Every call comes on a player decode thread;
+// none may wait for the thread that stops the player (the GUI thread), or
+// that stop waits for ever.
+//
+// Two ways to take pictures: a window that paints takes the decoded picture
+// itself (TakesDecodedPictures), keeps the reference and converts it once, at
+// paint time, into what it paints; the decoder never waits for that. Other
+// sinks get each picture ready converted at the size Surface asks for.
 class VideoSink {
  public:
   virtual ~VideoSink() = default;
-  // Size in pixels the next picture is to be scaled to.
-  virtual SurfaceSize Surface() = 0;
+  virtual bool TakesDecodedPictures() const { return false; }
+  // Each picture when TakesDecodedPictures; keep the reference as long as needed.
+  virtual void OnDecodedPicture(const PictureRef& picture) { (void)picture; }
+  // Otherwise: the size in pixels the next picture is to be scaled to, then
+  // the picture (one call after the other).
+  virtual SurfaceSize Surface() { return {}; }
   // Copy what is needed; the pixels are gone once this returns.
-  virtual void OnPicture(const VideoPicture& picture) = 0;
+  virtual void OnPicture(const VideoPicture& picture) { (void)picture; }
 };
 
 // Registers sink for window. Fails when either is null or the window already

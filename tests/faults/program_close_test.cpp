@@ -101,7 +101,7 @@ TEST_F(ProgramClose, ClosingMidSessionEndsTheSessionBeforeTheTeardown) {
   QTimer::singleShot(0, [&] {
     QTest::mouseClick(ui::WidgetOf(dlg.GetDlgItem(IDC_BTN_START)->m_hWnd), Qt::LeftButton);
     played = ProcessUntil(Playing, kPictureBoundMs);
-    EXPECT_EQ(sys::RunningThreadCount(), 4) << "watcher, receive, DecThread and decode";
+    EXPECT_EQ(sys::RunningThreadCount(), 5) << "watcher, receive, DecThread, decode and presenter";
     const auto began = std::chrono::steady_clock::now();
     dlg.EndDialog(IDCANCEL);
     QTimer::singleShot(0, [&, began] { closeMs = testing_device::ElapsedMs(began); });

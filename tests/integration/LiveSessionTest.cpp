@@ -275,7 +275,7 @@ TEST_F(LiveSessionTest, SnapshotDuringPlaybackIsADecodableJpegOfTheStreamSize) {
 TEST_F(LiveSessionTest, StopEndsEveryThreadFreesThePortAndLogsInOrder) {
   const int threadsBefore = integration::ProcessThreadCount();
   ASSERT_TRUE(StartAndWaitForFirstPicture());
-  EXPECT_EQ(sys::RunningThreadCount(), 3) << "receive, DecThread and decode threads";
+  EXPECT_EQ(sys::RunningThreadCount(), 4) << "receive, DecThread, decode and presenter threads";
   EXPECT_FALSE(m_dialog.startEnabled);
   EXPECT_TRUE(m_dialog.cancelEnabled);
   EXPECT_EQ(m_dialog.fullScreenShows, 1);

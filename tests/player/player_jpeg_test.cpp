@@ -1,6 +1,5 @@
 // Snapshots: the last picture as a JPEG that other readers decode back to it.
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <algorithm>
 
@@ -13,27 +12,7 @@ struct Rgb {
   int red, green, blue;
 };
 
-struct DecodedJpeg {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgb;  // 3 bytes a pixel
-};
-
-DecodedJpeg Decode(const uint8_t* jpeg, size_t size) {
-  DecodedJpeg out;
-  tjhandle tj = tjInitDecompress();
-  int subsampling = 0, colourspace = 0;
-  if (tjDecompressHeader3(tj, jpeg, size, &out.width, &out.height, &subsampling, &colourspace) ==
-      0) {
-    out.rgb.resize(static_cast<size_t>(out.width) * out.height * 3);
-    if (tjDecompress2(tj, jpeg, size, out.rgb.data(), out.width, 0, out.height, TJPF_RGB, 0) != 0) {
-      out.rgb.clear();
-    }
-  }
-  tjDestroy(tj);
-  return out;
-}
-
-class PlayerJpeg : public ::testing::Test {
+class PlayerJpeg : public ::testing::TestWithParam<Codec> {
  protected:
   void TearDown() override {
     if (port_ >= 0) {
@@ -44,6 +23,7 @@ class PlayerJpeg : public ::testing::Test {
   // Plays a few solid pictures and waits for the port to hold one.
   void PlaySolid(int width, int height, Rgb colour) {
     EncodeSettings settings;
+    settings.codec = GetParam();
     settings.width = width;
     settings.height = height;
     const TsStream stream = MakeStream(settings, 3, [colour](int, AVFrame& frame) {
@@ -83,27 +63,27 @@ void ExpectEveryPixelNear(const DecodedJpeg& picture, Rgb expected, int toleranc
   EXPECT_LE(worst, tolerance);
 }
 
-TEST_F(PlayerJpeg, ASolidPictureDecodesBackToItsSizeAndColour) {
+TEST_P(PlayerJpeg, ASolidPictureDecodesBackToItsSizeAndColour) {
   const Rgb colour{200, 60, 30};
   PlaySolid(640, 480, colour);
   const std::vector<uint8_t> jpeg = Snapshot(640, 480);
-  const DecodedJpeg picture = Decode(jpeg.data(), jpeg.size());
+  const DecodedJpeg picture = DecodeJpeg(jpeg.data(), jpeg.size());
   EXPECT_EQ(picture.width, 640);
   EXPECT_EQ(picture.height, 480);
   ExpectEveryPixelNear(picture, colour, 6);
 }
 
-TEST_F(PlayerJpeg, WhiteStaysWhiteAndBlackStaysBlack) {
+TEST_P(PlayerJpeg, WhiteStaysWhiteAndBlackStaysBlack) {
   PlaySolid(320, 240, {255, 255, 255});
   std::vector<uint8_t> jpeg = Snapshot(320, 240);
-  ExpectEveryPixelNear(Decode(jpeg.data(), jpeg.size()), {255, 255, 255}, 3);
+  ExpectEveryPixelNear(DecodeJpeg(jpeg.data(), jpeg.size()), {255, 255, 255}, 3);
   CloseAll(port_);
   PlaySolid(320, 240, {0, 0, 0});
   jpeg = Snapshot(320, 240);
-  ExpectEveryPixelNear(Decode(jpeg.data(), jpeg.size()), {0, 0, 0}, 3);
+  ExpectEveryPixelNear(DecodeJpeg(jpeg.data(), jpeg.size()), {0, 0, 0}, 3);
 }
 
-TEST_F(PlayerJpeg, ABufferTooSmallFailsWithoutWritingPastIt) {
+TEST_P(PlayerJpeg, ABufferTooSmallFailsWithoutWritingPastIt) {
   PlaySolid(320, 240, {10, 200, 90});
   DWORD size = 0;
   std::vector<uint8_t> roomy(320 * 240 * 3 / 2);
@@ -131,8 +111,10 @@ TEST_F(PlayerJpeg, ABufferTooSmallFailsWithoutWritingPastIt) {
   EXPECT_FALSE(PlayM4_GetJPEG(port_, none.data(), 0, &size));
 }
 
-TEST_F(PlayerJpeg, NoPictureYetGivesNoJpeg) {
-  const TsStream stream = MakeStream({}, 1, PaintPattern);
+TEST_P(PlayerJpeg, NoPictureYetGivesNoJpeg) {
+  EncodeSettings settings;
+  settings.codec = GetParam();
+  const TsStream stream = MakeStream(settings, 1, PaintPattern);
   port_ = OpenAndPlay(stream, nullptr);
   ASSERT_GE(port_, 0);
   std::vector<uint8_t> buffer(1 << 20, 0x33);
@@ -141,6 +123,8 @@ TEST_F(PlayerJpeg, NoPictureYetGivesNoJpeg) {
   EXPECT_EQ(size, 99u);
   EXPECT_EQ(buffer[0], 0x33);
 }
+
+INSTANTIATE_TEST_SUITE_P(Codecs, PlayerJpeg, kEveryCodec, CodecTestName);
 
 }  // namespace
 }  // namespace playertest

@@ -1,8 +1,10 @@
 #include "tests/player/ts_maker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -88,32 +90,62 @@ TsMaker::TsMaker() : muxer_(std::make_unique<Muxer>()) {
 }
 TsMaker::~TsMaker() = default;
 
-bool TsMaker::AddSegment(const EncodeSettings& settings, int count, const Painter& paint) {
-  const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+const char* CodecName(Codec codec) { return codec == Codec::kH265 ? "h265" : "h264"; }
+
+namespace {
+
+struct CodecFree {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+using EncoderPtr = std::unique_ptr<AVCodecContext, CodecFree>;
+
+// An encoder as a camera runs one: low latency, parameter sets in band
+// before every key frame (no global header), a fixed key interval.
+EncoderPtr OpenEncoder(const EncodeSettings& settings) {
+  const bool hevc = settings.codec == Codec::kH265;
+  const AVCodec* codec = avcodec_find_encoder_by_name(hevc ? "libx265" : "libx264");
   if (codec == nullptr) {
-    return false;
+    return nullptr;
   }
-  struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-  };
-  std::unique_ptr<AVCodecContext, CodecFree> encoder(avcodec_alloc_context3(codec));
+  EncoderPtr encoder(avcodec_alloc_context3(codec));
   encoder->width = settings.width;
   encoder->height = settings.height;
   encoder->pix_fmt = AV_PIX_FMT_YUV420P;
   encoder->time_base = {1, settings.framesPerSecond};
   encoder->framerate = {settings.framesPerSecond, 1};
   encoder->gop_size = settings.keyInterval;
-  encoder->max_b_frames = 0;
+  encoder->max_b_frames = settings.bFrames;
   encoder->thread_count = settings.threads;
   if (settings.bitRate > 0) {
     encoder->bit_rate = settings.bitRate;
     encoder->rc_max_rate = settings.bitRate;
     encoder->rc_buffer_size = static_cast<int>(settings.bitRate);  // one second
   }
-  // No global header: SPS/PPS go in band before every key frame, as the device sends them.
   av_opt_set(encoder->priv_data, "preset", settings.preset, 0);
   av_opt_set(encoder->priv_data, "tune", "zerolatency", 0);
+  if (hevc) {
+    // zerolatency turns B-frames off; the settings decide. Scene cuts would
+    // add key frames the tests do not expect; x265's banner would bury the output.
+    std::string params = "bframes=" + std::to_string(settings.bFrames) +
+                         ":keyint=" + std::to_string(settings.keyInterval) +
+                         ":scenecut=0:log-level=error";
+    if (settings.bFrames > 0) {
+      // x265 places B-frames only with a lookahead deeper than their run.
+      params += ":rc-lookahead=" + std::to_string(settings.bFrames + 1);
+    }
+    av_opt_set(encoder->priv_data, "x265-params", params.c_str(), 0);
+  }
   if (avcodec_open2(encoder.get(), codec, nullptr) < 0) {
+    return nullptr;
+  }
+  return encoder;
+}
+
+}  // namespace
+
+bool TsMaker::AddSegment(const EncodeSettings& settings, int count, const Painter& paint) {
+  EncoderPtr encoder = OpenEncoder(settings);
+  if (!encoder) {
     return false;
   }
   if (muxer_->format == nullptr && !muxer_->Open(*encoder)) {
@@ -134,9 +166,14 @@ bool TsMaker::AddSegment(const EncodeSettings& settings, int count, const Painte
   auto drain = [&]() {
     while (ok && avcodec_receive_packet(encoder.get(), packet) == 0) {
       packet->stream_index = muxer_->stream->index;
-      packet->pts += nextPts_;  // continue across segments
+      // Continue across segments; with B-frames dts runs behind pts.
+      packet->pts += nextPts_;
+      packet->dts += nextPts_;
+      if (packet->pts < latestPts_) {
+        ++stream_.reorderedPictures;
+      }
+      latestPts_ = std::max(latestPts_, packet->pts);
       av_packet_rescale_ts(packet, encoder->time_base, muxer_->stream->time_base);
-      packet->dts = packet->pts;
       ok = av_write_frame(muxer_->format, packet) >= 0;
       av_packet_unref(packet);
       muxer_->EndChunk(stream_);
@@ -153,7 +190,7 @@ bool TsMaker::AddSegment(const EncodeSettings& settings, int count, const Painte
   }
   avcodec_send_frame(encoder.get(), nullptr);
   drain();
-  nextPts_ += count;
+  nextPts_ += count + kSegmentGapPictures;
   av_packet_free(&packet);
   return ok;
 }
@@ -208,6 +245,20 @@ void PaintPattern(int index, AVFrame& frame) {
       uint8_t* line = frame.data[plane] + static_cast<ptrdiff_t>(row) * frame.linesize[plane];
       for (int col = 0; col < (frame.width + 1) / 2; ++col) {
         line[col] = static_cast<uint8_t>(64 + ((col * plane + row + index) & 0x7F));
+      }
+    }
+  }
+}
+
+void PaintFullNoise(AVFrame& frame, uint32_t seed) {
+  std::minstd_rand noise(seed);
+  for (int plane = 0; plane < 3; ++plane) {
+    const int rows = plane == 0 ? frame.height : (frame.height + 1) / 2;
+    const int cols = plane == 0 ? frame.width : (frame.width + 1) / 2;
+    for (int row = 0; row < rows; ++row) {
+      uint8_t* line = frame.data[plane] + static_cast<ptrdiff_t>(row) * frame.linesize[plane];
+      for (int col = 0; col < cols; ++col) {
+        line[col] = static_cast<uint8_t>(16 + noise() % 225);  // 16..240, limited range
       }
     }
   }
