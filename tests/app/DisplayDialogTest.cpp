@@ -1,10 +1,15 @@
 #include <gmock/gmock.h>
 
+extern "C" {
+#include <libavutil/frame.h>
+}
+
 #include <atomic>
 #include <mutex>
 
 #include "display/DisPlayDlg.h"
 #include "display/VideoSurface.h"
+#include "platform/player/decoded_picture.h"
 #include "platform/player/sink_access.h"
 #include "platform/sys/thread.h"
 #include "platform/ui/keystate.h"
@@ -154,11 +159,17 @@ TEST_F(DisplayDialog, DroppedPictureIsNotShownAgainUntilANewOneComes) {
     surface = surface != nullptr ? surface : dynamic_cast<VideoSurface*>(child);
   }
   ASSERT_NE(surface, nullptr);
-  const uint32_t pixels[4] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFFFFFFFFu};
-  const player::VideoPicture picture{2, 2, 8, reinterpret_cast<const uint8_t*>(pixels)};
+  AVFrame* frame = av_frame_alloc();
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = 2;
+  frame->height = 2;
+  ASSERT_EQ(av_frame_get_buffer(frame, 0), 0);
+  const player::PictureRef picture = player::DecodedPicture::Share(*frame);
+  av_frame_free(&frame);
+  ASSERT_NE(picture, nullptr);
   const auto deliver = [&] {
     return player::WithVideoSink(m_display->m_hWnd,
-                                 [&](player::VideoSink& sink) { sink.OnPicture(picture); });
+                                 [&](player::VideoSink& sink) { sink.OnDecodedPicture(picture); });
   };
   ASSERT_TRUE(deliver());
   // Dropped while that picture's paint still waits in the queue.
