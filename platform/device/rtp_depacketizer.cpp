@@ -109,6 +109,18 @@ void RtpDepacketizer::AddNal(const uint8_t* nal, size_t size) {
   m_current.bytes.insert(m_current.bytes.end(), nal, nal + size);
 }
 
+void RtpDepacketizer::AddAggregated(const uint8_t* units, size_t size) {
+  for (size_t at = 0; at + 2 <= size;) {
+    const size_t nalSize = Read16(units + at);
+    at += 2;
+    if (nalSize > size - at) {
+      break;  // cut short: the rest is not trusted
+    }
+    AddNal(units + at, nalSize);
+    at += nalSize;
+  }
+}
+
 void RtpDepacketizer::AbandonFragment() {
   if (m_inFragment) {
     m_current.bytes.resize(std::min(m_fragmentStart, m_current.bytes.size()));
@@ -154,16 +166,8 @@ void RtpDepacketizer::PayloadH264(const uint8_t* payload, size_t size) {
   }
   if (type >= 1 && type <= 23) {
     AddNal(payload, size);
-  } else if (type == 24) {  // STAP-A: 16-bit size, NAL unit, ...
-    for (size_t at = 1; at + 2 <= size;) {
-      const size_t nalSize = Read16(payload + at);
-      at += 2;
-      if (nalSize > size - at) {
-        break;
-      }
-      AddNal(payload + at, nalSize);
-      at += nalSize;
-    }
+  } else if (type == 24) {  // STAP-A: 1-byte header, then 16-bit size, NAL unit, ...
+    AddAggregated(payload + 1, size - 1);
   } else if (type == 28 && size > 2) {  // FU-A: indicator, header (S E R type), part
     const uint8_t fuHeader = payload[1];
     const uint8_t nalHeader = static_cast<uint8_t>((payload[0] & 0xE0) | (fuHeader & 0x1F));
@@ -182,16 +186,8 @@ void RtpDepacketizer::PayloadH265(const uint8_t* payload, size_t size) {
   }
   if (type < 48) {
     AddNal(payload, size);
-  } else if (type == 48) {  // aggregation packet: header, then 16-bit size, NAL unit, ...
-    for (size_t at = 2; at + 2 <= size;) {
-      const size_t nalSize = Read16(payload + at);
-      at += 2;
-      if (nalSize > size - at) {
-        break;
-      }
-      AddNal(payload + at, nalSize);
-      at += nalSize;
-    }
+  } else if (type == 48) {  // aggregation packet: 2-byte header, then 16-bit size, NAL unit, ...
+    AddAggregated(payload + 2, size - 2);
   } else if (type == 49 && size > 3) {  // fragmentation unit: header, FU header (S E type), part
     const uint8_t fuHeader = payload[2];
     const uint8_t nalHeader[2] = {

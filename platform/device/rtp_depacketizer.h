@@ -37,6 +37,8 @@ class RtpDepacketizer {
 
  private:
   void AddNal(const uint8_t* nal, size_t size);
+  // NAL units each behind a 16-bit size, as aggregation packets carry them.
+  void AddAggregated(const uint8_t* units, size_t size);
   // One piece of a fragmented NAL unit: its rebuilt header (used at the
   // start), the FU header with the start and end bits, and the piece.
   void Fragment(const uint8_t* header, size_t headerSize, uint8_t fuHeader, const uint8_t* part,

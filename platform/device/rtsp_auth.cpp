@@ -1,6 +1,6 @@
 #include "platform/device/rtsp_auth.h"
 
-#include <cctype>
+
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -9,6 +9,8 @@ extern "C" {
 #include <libavutil/base64.h>
 #include <libavutil/md5.h>
 }
+
+#include "platform/device/text.h"
 
 namespace device {
 namespace {
@@ -23,19 +25,6 @@ std::string Md5Hex(std::string_view text) {
     hex += kHex[byte & 15];
   }
   return hex;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // A parameter of a challenge: name=value or name="value", comma separated.
@@ -69,7 +58,7 @@ std::string ChallengeParameter(std::string_view challenge, std::string_view name
         value += challenge[next++];
       }
     }
-    if (key.size() == name.size() && StartsWithNoCase(key, name)) {
+    if (EqualsNoCase(key, name)) {
       return value;
     }
     at = next;

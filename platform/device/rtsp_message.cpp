@@ -1,29 +1,12 @@
 #include "platform/device/rtsp_message.h"
 
-#include <algorithm>
-#include <cctype>
+
 #include <cstdlib>
+
+#include "platform/device/text.h"
 
 namespace device {
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 // Content-Length as a byte count; false for anything but plain digits or a
 // value beyond the message bound (an announced 2 GB body is refused here,

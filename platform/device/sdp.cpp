@@ -1,6 +1,6 @@
 #include "platform/device/sdp.h"
 
-#include <cctype>
+
 #include <cstdlib>
 #include <span>
 #include <utility>
@@ -9,34 +9,14 @@ extern "C" {
 #include <libavutil/base64.h>
 }
 
+#include "platform/device/rtsp_message.h"
+#include "platform/device/text.h"
+
 namespace device {
 namespace {
 
 // Parameter sets are a few dozen bytes; more than this in one is garbage.
 constexpr size_t kMaxParameterSetBytes = 4096;
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // Appends each base64 item of a comma-separated list with a start code.
 void AppendParameterSets(std::string_view list, std::vector<uint8_t>* out) {
@@ -68,19 +48,7 @@ std::vector<uint8_t> ParameterSetsOf(std::string_view fmtp, VideoCodec codec) {
                                  : std::span<const std::string_view>(kH265);
   std::vector<uint8_t> sets;
   for (const std::string_view wanted : names) {
-    std::string_view rest = fmtp;
-    while (!rest.empty()) {
-      const size_t semicolon = rest.find(';');
-      const std::string_view item = Trim(rest.substr(0, semicolon));
-      const size_t equals = item.find('=');
-      if (equals != std::string_view::npos && EqualsNoCase(Trim(item.substr(0, equals)), wanted)) {
-        AppendParameterSets(item.substr(equals + 1), &sets);
-      }
-      if (semicolon == std::string_view::npos) {
-        break;
-      }
-      rest.remove_prefix(semicolon + 1);
-    }
+    AppendParameterSets(HeaderParameter(fmtp, wanted), &sets);
   }
   return sets;
 }
