@@ -1,6 +1,5 @@
 #include "platform/device/rtsp_auth.h"
 
-
 #include <cstdint>
 #include <cstdio>
 #include <random>

@@ -1,6 +1,5 @@
 #include "platform/device/rtsp_message.h"
 
-
 #include <cstdlib>
 
 #include "platform/device/text.h"

@@ -1,6 +1,5 @@
 #include "platform/device/sdp.h"
 
-
 #include <cstdlib>
 #include <span>
 #include <utility>
