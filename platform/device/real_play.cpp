@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/device/diagnostics.h"
 #include "platform/device/settings.h"
 #include "platform/sys/thread.h"
 
@@ -87,6 +88,10 @@ bool RealPlay::Reconnect() {
     }
     if (error != NET_DVR_ERR_CONNECT || std::chrono::steady_clock::now() >= until ||
         WaitForStop(kRefusedRetryMs)) {
+      if (!m_stop.load()) {
+        Diagnostics().Report(kDiagnoseReconnect, "reconnection failed: %s (error %lu)",
+                             DescribeError(error), static_cast<unsigned long>(error));
+      }
       return false;
     }
   }
@@ -115,13 +120,22 @@ void RealPlay::Run() {
       }
       continue;
     }
-    if (m_source.Read(packet) < 0) {
+    const int read = m_source.Read(packet);
+    if (read < 0) {
+      if (!m_stop.load()) {
+        Diagnostics().Report(kDiagnoseBreak, "stream broke: %s",
+                             read == AVERROR(ETIMEDOUT) ? "nothing within the read deadline"
+                                                        : "the camera closed the connection");
+      }
       m_source.Close();  // server gone, silent past the read deadline, or stopped
       streaming = false;
       firstAttempt = true;
       continue;
     }
-    if (m_remuxer.Write(packet) < 0) {
+    if (const int written = m_remuxer.Write(packet); written < 0) {
+      char text[AV_ERROR_MAX_STRING_SIZE];
+      av_strerror(written, text, sizeof text);
+      Diagnostics().Report(kDiagnoseRemux, "remuxer refused a picture: %s", text);
       // Data the muxer refuses (e.g. time stamps it cannot place) breaks the
       // connection; a new one starts clean at a key frame.
       m_source.Close();

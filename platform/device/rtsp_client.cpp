@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/device/device.h"
+#include "platform/device/diagnostics.h"
 #include "platform/device/rtsp_url.h"
 
 namespace device {
@@ -39,6 +40,17 @@ int MsUntil(RtspClient::Clock::time_point deadline) {
                         deadline - RtspClient::Clock::now())
                         .count();
   return static_cast<int>(std::clamp<long long>(left, 0, kStopPollMs));
+}
+
+// At most a line of printable ASCII: a device's text goes to a terminal.
+std::string Printable(const std::string& text) {
+  std::string printable = text.substr(0, 120);
+  for (char& c : printable) {
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
+      c = '?';
+    }
+  }
+  return printable;
 }
 
 DWORD ErrorOfStatus(int status) {
@@ -245,7 +257,9 @@ DWORD RtspClient::AwaitAnswer(int cseq, Clock::time_point deadline, RtspMessage*
   for (;;) {
     const int taken = TakeControlMessage(answer, nullptr);
     if (taken < 0) {
-      return NET_DVR_ERR_STREAM;  // garbage, or a message over the bound
+      Diagnostics().Report(kDiagnoseAnswer, "an answer that is not RTSP or over %zu bytes",
+                           kMaxRtspMessageBytes);
+      return NET_DVR_ERR_STREAM;
     }
     if (taken == 1 && answer->status != 0) {
       const std::string answered = answer->Header("CSeq");
@@ -300,7 +314,12 @@ DWORD RtspClient::Exchange(const std::string& method, const std::string& uri,
         continue;
       }
     }
-    return answer->status / 100 == 2 ? NET_DVR_NOERROR : ErrorOfStatus(answer->status);
+    if (answer->status / 100 != 2) {
+      Diagnostics().Report(kDiagnoseAnswer, "%s answered \"%s\"", method.c_str(),
+                           Printable(answer->startLine).c_str());
+      return ErrorOfStatus(answer->status);
+    }
+    return NET_DVR_NOERROR;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/device/device.h"
+#include "platform/device/diagnostics.h"
 
 extern "C" {
 #include <libavcodec/codec_par.h>
@@ -83,6 +84,8 @@ DWORD RtspSource::OpenOnce(const SourceRequest& request, bool describeOnly) {
   m_udp = request.udp;
   error = Play(m_udp, After(request.waitMs));
   if (error == RtspClient::kTransportRefused) {
+    Diagnostics().Report(kDiagnoseTransport, "RTP over %s refused or silent, trying %s",
+                         m_udp ? "UDP" : "TCP", m_udp ? "TCP" : "UDP");
     // Once to the other transport, on a fresh session: a device that refused
     // one SETUP may keep the connection's state.
     m_client.Close();

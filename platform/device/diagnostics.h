@@ -1,0 +1,26 @@
+// The device layer's reports on stderr ("device: ..."): why a stream broke,
+// why a reconnection failed, what a camera refused. Rate-limited per kind.
+#pragma once
+
+#include "platform/sys/stderr_report.h"
+#include "platform/sys/types.h"
+
+namespace device {
+
+enum DiagnosticKind {
+  kDiagnoseAnswer,     // a camera's answer other than success
+  kDiagnoseBreak,      // a running stream broke
+  kDiagnoseReconnect,  // a reconnection attempt failed
+  kDiagnoseTransport,  // the link mode asked for was refused
+  kDiagnoseRemux,      // a picture the remuxer could not take
+};
+
+// Long enough that a camera gone for minutes writes a few dozen lines.
+constexpr DWORD kDiagnoseIntervalMs = 5000;
+
+sys::StderrReport& Diagnostics();
+
+// A few words for a NET_DVR_ERR_* number.
+const char* DescribeError(DWORD error);
+
+}  // namespace device
