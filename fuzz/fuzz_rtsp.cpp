@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     depacketizer.Push(data + at + 2, length);
     at += 2 + length;
     while (depacketizer.Pop(&unit)) {
-      Check(unit.bytes.size() >= 5 && unit.bytes.size() <= device::RtpDepacketizer::kMaxAccessUnitBytes);
+      Check(unit.bytes.size() >= 5 &&
+            unit.bytes.size() <= device::RtpDepacketizer::kMaxAccessUnitBytes);
       Check(unit.bytes[0] == 0 && unit.bytes[1] == 0 && unit.bytes[2] == 0 && unit.bytes[3] == 1);
     }
   }

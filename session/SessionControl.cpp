@@ -21,9 +21,9 @@ LONG g_lRealHandle = 0;
 
 namespace {
 
-constexpr LONG kChannel = 1;                // the device's first channel, always
-constexpr size_t kUserNameChars = 99;       // 100-byte field, kept terminated
-constexpr size_t kPasswordChars = 16;       // the device takes at most 16
+constexpr LONG kChannel = 1;           // the device's first channel, always
+constexpr size_t kUserNameChars = 99;  // 100-byte field, kept terminated
+constexpr size_t kPasswordChars = 16;  // the device takes at most 16
 constexpr int kMinDelaySeconds = 1;
 constexpr int kMaxDelaySeconds = 60;
 constexpr DWORD kDecThreadStopWaitMs = 3000;
@@ -79,8 +79,8 @@ void OnStartTeaching(SessionDialog& dialog) {
   // 3.
   g_nDelayMs = delaySeconds * 1000;
   // 4. The password never reaches the log.
-  g_workLog.WriteLog("IP is %s, nPort is %d, strUserName is %s, strPsd is %s, nDelaytime:%d \n",
-                     ip, port, userName, kMaskedPassword, delaySeconds);
+  g_workLog.WriteLog("IP is %s, nPort is %d, strUserName is %s, strPsd is %s, nDelaytime:%d \n", ip,
+                     port, userName, kMaskedPassword, delaySeconds);
   if (s_bSdkNeedsInit) {
     InitDeviceSdk();
   }

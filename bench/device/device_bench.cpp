@@ -21,11 +21,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
-
-#include <fstream>
 #include <vector>
 
 #include "bench/common/summary.h"
@@ -61,7 +60,8 @@ void CountData(LONG, DWORD type, BYTE* data, DWORD size, void* user) {
          !counts->largest.compare_exchange_weak(largest, size)) {
   }
   const long long nowUs =
-      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+          .count();
   if (type == NET_DVR_SYSHEAD) {
     counts->headerUs.store(nowUs);
   }
@@ -341,8 +341,8 @@ void BM_ReconnectToPicture(benchmark::State& state) {
 }
 
 // One camera shape over one link mode: login, header to first picture, CPU.
-void Personality(benchmark::State& state, const std::string& name,
-                 std::vector<std::string> options, DWORD linkMode) {
+void Personality(benchmark::State& state, const std::string& name, std::vector<std::string> options,
+                 DWORD linkMode) {
   options.insert(options.end(), {"--size", "1280x720", "--bitrate", "2048"});
   DemoCamProcess camera;
   if (!camera.Start(0, options)) {
@@ -374,10 +374,9 @@ void Personality(benchmark::State& state, const std::string& name,
         counts.firstPictureUs.load() > 0
             ? static_cast<double>(counts.firstPictureUs.load() - counts.headerUs.load()) / 1000.0
             : -1;
-    const double playMs =
-        counts.firstPictureUs.load() > 0
-            ? static_cast<double>(counts.firstPictureUs.load() - playUs) / 1000.0
-            : -1;
+    const double playMs = counts.firstPictureUs.load() > 0
+                              ? static_cast<double>(counts.firstPictureUs.load() - playUs) / 1000.0
+                              : -1;
     state.counters["login_ms"] = loginMs;
     state.counters["first_picture_ms"] = firstMs;
     state.counters["play_to_picture_ms"] = playMs;
@@ -391,25 +390,41 @@ void Personality(benchmark::State& state, const std::string& name,
 }
 
 BENCHMARK_CAPTURE(Personality, h264_tcp, "h264", {}, 0)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Personality, h264_udp, "h264", {}, 1)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Personality, h265_tcp, "h265", {"--codec", "h265"}, 0)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Personality, h265_udp, "h265", {"--codec", "h265"}, 1)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Personality, h264_aac_sdp_noauth_tcp, "h264_aac_sdp_noauth",
                   {"--audio", "aac", "--params", "sdp", "--auth", "none"}, 0)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Personality, h264_aac_sdp_noauth_udp, "h264_aac_sdp_noauth",
                   {"--audio", "aac", "--params", "sdp", "--auth", "none"}, 1)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Personality, h265_pcma_basic_tcp, "h265_pcma_basic",
                   {"--codec", "h265", "--audio", "pcma", "--auth", "basic"}, 0)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Personality, h265_pcma_basic_udp, "h265_pcma_basic",
                   {"--codec", "h265", "--audio", "pcma", "--auth", "basic"}, 1)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_LoginUdpOnly)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoginHugeReplyMemory)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReconnectToPicture)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -19,7 +19,8 @@ int64_t OutputClock::Next(bool hasPts, int64_t inputPts90k) {
   int64_t stamp = continued;
   if (hasPts) {
     const bool leap = FartherThan(m_lastIn, inputPts90k, kMaxJump);
-    const bool stepBack = inputPts90k < m_lastIn && FartherThan(m_lastIn, inputPts90k, kMaxBackStep);
+    const bool stepBack =
+        inputPts90k < m_lastIn && FartherThan(m_lastIn, inputPts90k, kMaxBackStep);
     if (m_haveOrigin && (leap || stepBack)) {
       m_haveOrigin = false;
     }

@@ -109,8 +109,7 @@ void RealPlay::Run() {
       if (!reconnect.enabled || packet == nullptr) {
         break;
       }
-      if (!firstAttempt &&
-          WaitForStop(std::max(reconnect.intervalMs, kMinReconnectIntervalMs))) {
+      if (!firstAttempt && WaitForStop(std::max(reconnect.intervalMs, kMinReconnectIntervalMs))) {
         break;
       }
       firstAttempt = false;

@@ -54,7 +54,7 @@ class RealPlay {
   PlayTarget m_target;
   std::atomic<bool> m_stop{false};
   std::atomic<bool> m_udp{false};  // the transport in use; reconnections keep it
-  std::mutex m_waitMutex;  // with m_wake: interruptible reconnect wait
+  std::mutex m_waitMutex;          // with m_wake: interruptible reconnect wait
   std::condition_variable m_wake;
   RtspSource m_source;
   TsRemuxer m_remuxer;

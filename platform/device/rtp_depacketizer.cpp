@@ -32,8 +32,8 @@ void RtpDepacketizer::Push(const uint8_t* packet, size_t size) {
     return;
   }
   const uint16_t sequence = Read16(packet + 2);
-  const uint32_t rtpTime = static_cast<uint32_t>(packet[4]) << 24 | packet[5] << 16 |
-                           packet[6] << 8 | packet[7];
+  const uint32_t rtpTime =
+      static_cast<uint32_t>(packet[4]) << 24 | packet[5] << 16 | packet[6] << 8 | packet[7];
   size_t offset = kRtpHeaderBytes + 4 * csrcCount;
   if (extension) {
     if (offset + 4 > size) {

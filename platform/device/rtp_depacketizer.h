@@ -53,7 +53,7 @@ class RtpDepacketizer {
   const int m_payloadType;
   AccessUnit m_current;
   bool m_haveCurrent = false;
-  bool m_inFragment = false;  // a fragmented NAL unit is being joined
+  bool m_inFragment = false;   // a fragmented NAL unit is being joined
   size_t m_fragmentStart = 0;  // where it starts in m_current.bytes
   bool m_haveSequence = false;
   uint16_t m_nextSequence = 0;

@@ -112,7 +112,8 @@ std::string RtspAuth::Authorization(std::string_view method, std::string_view ur
     const std::string plain = m_user + ":" + m_password;
     std::string encoded(AV_BASE64_SIZE(plain.size()), '\0');
     av_base64_encode(encoded.data(), static_cast<int>(encoded.size()),
-                     reinterpret_cast<const uint8_t*>(plain.data()), static_cast<int>(plain.size()));
+                     reinterpret_cast<const uint8_t*>(plain.data()),
+                     static_cast<int>(plain.size()));
     encoded.resize(encoded.find('\0'));
     return "Basic " + encoded;
   }
@@ -128,9 +129,9 @@ std::string RtspAuth::Authorization(std::string_view method, std::string_view ur
     char count[9];
     std::snprintf(count, sizeof count, "%08x", ++m_nonceCount);
     char cnonce[17];
-    std::snprintf(cnonce, sizeof cnonce, "%016llx",
-                  static_cast<unsigned long long>(std::random_device{}()) << 32 |
-                      std::random_device{}());
+    std::snprintf(
+        cnonce, sizeof cnonce, "%016llx",
+        static_cast<unsigned long long>(std::random_device{}()) << 32 | std::random_device{}());
     response = Md5Hex(ha1 + ":" + m_nonce + ":" + count + ":" + cnonce + ":auth:" + ha2);
     header += ", qop=auth, nc=" + std::string(count) + ", cnonce=\"" + cnonce + "\"";
   } else {

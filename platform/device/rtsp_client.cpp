@@ -36,9 +36,9 @@ constexpr int kBusyRetryMs = 20;
 constexpr int kMaxKeepAliveS = 30;
 
 int MsUntil(RtspClient::Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - RtspClient::Clock::now())
-                        .count();
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - RtspClient::Clock::now())
+          .count();
   return static_cast<int>(std::clamp<long long>(left, 0, kStopPollMs));
 }
 
@@ -88,7 +88,9 @@ int FirstOfRange(const std::string& range) {
 
 }  // namespace
 
-bool RtspClient::Stopped() const { return m_stop != nullptr && m_stop->load(std::memory_order_relaxed); }
+bool RtspClient::Stopped() const {
+  return m_stop != nullptr && m_stop->load(std::memory_order_relaxed);
+}
 
 DWORD RtspClient::Connect(Clock::time_point deadline) {
   addrinfo hints{};
@@ -113,7 +115,8 @@ DWORD RtspClient::Connect(Clock::time_point deadline) {
     }
     pollfd wait{fd, POLLOUT, 0};
     int ready = 0;
-    while (!Stopped() && Clock::now() < deadline && (ready = poll(&wait, 1, MsUntil(deadline))) == 0) {
+    while (!Stopped() && Clock::now() < deadline &&
+           (ready = poll(&wait, 1, MsUntil(deadline))) == 0) {
     }
     int failure = 0;
     socklen_t length = sizeof failure;
@@ -405,7 +408,8 @@ DWORD RtspClient::Setup(bool udp, Clock::time_point deadline) {
     transport = "RTP/AVP/TCP;unicast;interleaved=0-1";
   }
   RtspMessage answer;
-  const DWORD error = Exchange("SETUP", m_controlUrl, {{"Transport", transport}}, deadline, &answer);
+  const DWORD error =
+      Exchange("SETUP", m_controlUrl, {{"Transport", transport}}, deadline, &answer);
   if (error != NET_DVR_NOERROR) {
     CloseUdp();
     return error;
@@ -426,12 +430,12 @@ DWORD RtspClient::Setup(bool udp, Clock::time_point deadline) {
 DWORD RtspClient::Play(Clock::time_point deadline) {
   RtspMessage answer;
   // Aggregate control: the session's address, as the description gave it.
-  const DWORD error =
-      Exchange("PLAY", m_sessionUrl, {{"Range", "npt=0.000-"}}, deadline, &answer);
+  const DWORD error = Exchange("PLAY", m_sessionUrl, {{"Range", "npt=0.000-"}}, deadline, &answer);
   if (error != NET_DVR_NOERROR) {
     return error;
   }
-  m_nextKeepAlive = Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
+  m_nextKeepAlive =
+      Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
   return NET_DVR_NOERROR;
 }
 
@@ -442,7 +446,8 @@ void RtspClient::KeepAlive() {
   // OPTIONS within the session: every device answers it, and it refreshes the
   // session; the answer is taken and dropped by the reading loop.
   Send(Request("OPTIONS", m_sessionUrl, {}));
-  m_nextKeepAlive = Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
+  m_nextKeepAlive =
+      Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
 }
 
 int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline) {

@@ -84,10 +84,10 @@ class RtspClient {
   int m_udpRtp = -1;
   int m_udpRtcp = -1;
   bool m_udp = false;
-  int m_rtpChannel = 0;      // interleaved channel of RTP when over TCP
+  int m_rtpChannel = 0;                  // interleaved channel of RTP when over TCP
   std::vector<uint8_t> m_deviceAddress;  // raw address bytes, to filter UDP senders
-  std::string m_in;          // bytes received on the control connection
-  size_t m_inStart = 0;      // m_in's bytes before this are taken
+  std::string m_in;                      // bytes received on the control connection
+  size_t m_inStart = 0;                  // m_in's bytes before this are taken
   Clock::time_point m_nextKeepAlive{};
 };
 

@@ -40,8 +40,7 @@ std::string RtspMessage::Header(std::string_view name) const {
 ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_t* consumed) {
   const size_t end = bytes.find("\r\n\r\n");
   if (end == std::string_view::npos) {
-    return bytes.size() >= kMaxRtspMessageBytes ? ParseResult::kTooLarge
-                                                : ParseResult::kIncomplete;
+    return bytes.size() >= kMaxRtspMessageBytes ? ParseResult::kTooLarge : ParseResult::kIncomplete;
   }
   const size_t headerBytes = end + 4;
   if (headerBytes > kMaxRtspMessageBytes) {
@@ -115,7 +114,8 @@ std::string HeaderParameter(std::string_view value, std::string_view name, bool*
       if (present != nullptr) {
         *present = true;
       }
-      return equals == std::string_view::npos ? std::string() : std::string(item.substr(equals + 1));
+      return equals == std::string_view::npos ? std::string()
+                                              : std::string(item.substr(equals + 1));
     }
     if (semicolon == std::string_view::npos) {
       break;

@@ -42,7 +42,6 @@ std::string BuildRtspRequest(std::string_view method, std::string_view uri, int 
 // A parameter of a header value such as `Transport` or `Session`:
 // "RTP/AVP/TCP;interleaved=0-1" with name "interleaved" gives "0-1"; a
 // parameter without '=' gives "" and sets *present; absent gives "".
-std::string HeaderParameter(std::string_view value, std::string_view name,
-                            bool* present = nullptr);
+std::string HeaderParameter(std::string_view value, std::string_view name, bool* present = nullptr);
 
 }  // namespace device

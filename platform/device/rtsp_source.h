@@ -62,7 +62,7 @@ class RtspSource {
   int m_clockRate = 90000;
   bool m_haveTime = false;  // RTP time stamps are unwrapped from the first one on
   uint32_t m_lastRtpTime = 0;
-  int64_t m_time = 0;       // unwrapped RTP time of the last unit
+  int64_t m_time = 0;  // unwrapped RTP time of the last unit
 };
 
 }  // namespace device

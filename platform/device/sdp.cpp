@@ -24,7 +24,8 @@ void AppendParameterSets(std::string_view list, std::vector<uint8_t>* out) {
     const std::string item(Trim(list.substr(0, comma)));
     if (!item.empty() && item.size() <= kMaxParameterSetBytes * 4 / 3 + 4) {
       std::vector<uint8_t> decoded(item.size());
-      const int size = av_base64_decode(decoded.data(), item.c_str(), static_cast<int>(decoded.size()));
+      const int size =
+          av_base64_decode(decoded.data(), item.c_str(), static_cast<int>(decoded.size()));
       if (size > 0) {
         out->insert(out->end(), {0, 0, 0, 1});
         out->insert(out->end(), decoded.begin(), decoded.begin() + size);
@@ -42,9 +43,9 @@ void AppendParameterSets(std::string_view list, std::vector<uint8_t>* out) {
 std::vector<uint8_t> ParameterSetsOf(std::string_view fmtp, VideoCodec codec) {
   static constexpr std::string_view kH264[] = {"sprop-parameter-sets"};
   static constexpr std::string_view kH265[] = {"sprop-vps", "sprop-sps", "sprop-pps"};
-  const std::span<const std::string_view> names =
-      codec == VideoCodec::kH264 ? std::span<const std::string_view>(kH264)
-                                 : std::span<const std::string_view>(kH265);
+  const std::span<const std::string_view> names = codec == VideoCodec::kH264
+                                                      ? std::span<const std::string_view>(kH264)
+                                                      : std::span<const std::string_view>(kH265);
   std::vector<uint8_t> sets;
   for (const std::string_view wanted : names) {
     AppendParameterSets(HeaderParameter(fmtp, wanted), &sets);

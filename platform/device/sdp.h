@@ -16,8 +16,8 @@ struct SdpVideo {
   VideoCodec codec = VideoCodec::kH264;
   int payloadType = 96;
   int clockRate = 90000;
-  std::string control;                  // a=control of the video medium, as written
-  std::vector<uint8_t> parameterSets;   // VPS/SPS/PPS from the fmtp line, Annex B
+  std::string control;                 // a=control of the video medium, as written
+  std::vector<uint8_t> parameterSets;  // VPS/SPS/PPS from the fmtp line, Annex B
 };
 
 // The first H.264 or H.265 video medium of `sdp`; false when there is none.

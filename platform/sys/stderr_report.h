@@ -31,7 +31,7 @@ class StderrReport {
 
   const char* const m_prefix;
   const DWORD m_intervalMs;
-  std::mutex m_mutex;          // guards m_limits
+  std::mutex m_mutex;  // guards m_limits
   Limit m_limits[kMaxKinds];
 };
 

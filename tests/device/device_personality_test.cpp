@@ -32,8 +32,8 @@ struct Personality {
 class DevicePersonalityTest : public ::testing::TestWithParam<Personality> {
  protected:
   void SetUp() override {
-    std::vector<std::string> options = {"--size", std::to_string(kWidth) + "x" + std::to_string(kHeight),
-                                        "--bitrate", "400"};
+    std::vector<std::string> options = {
+        "--size", std::to_string(kWidth) + "x" + std::to_string(kHeight), "--bitrate", "400"};
     options.insert(options.end(), GetParam().options.begin(), GetParam().options.end());
     ASSERT_TRUE(m_camera.Start(0, options));
     ASSERT_TRUE(NET_DVR_Init());
@@ -68,8 +68,9 @@ std::pair<LONG, LONG> DecodedSize(const std::string& header, const std::string& 
         std::this_thread::sleep_for(std::chrono::milliseconds(10));  // full: decoder catching up
       }
     }
-    WaitFor([&] { return PlayM4_GetPictureSize(port, &size.first, &size.second) && size.first > 0; },
-            10000);
+    WaitFor(
+        [&] { return PlayM4_GetPictureSize(port, &size.first, &size.second) && size.first > 0; },
+        10000);
   }
   PlayM4_Stop(port);
   PlayM4_CloseStream(port);
@@ -80,8 +81,8 @@ std::pair<LONG, LONG> DecodedSize(const std::string& header, const std::string& 
 TEST_P(DevicePersonalityTest, LogsInPlaysAndDecodesWithParameterSetsAtEveryKeyFrame) {
   const Personality& p = GetParam();
   NET_DVR_DEVICEINFO_V30 info{};
-  const LONG login = NET_DVR_Login_V30("127.0.0.1", static_cast<WORD>(m_camera.Port()), "admin",
-                                       "60917", &info);
+  const LONG login =
+      NET_DVR_Login_V30("127.0.0.1", static_cast<WORD>(m_camera.Port()), "admin", "60917", &info);
   ASSERT_GE(login, 0) << "error " << NET_DVR_GetLastError();
   StreamRecorder recorder;
   NET_DVR_PREVIEWINFO request{};
@@ -112,11 +113,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Personality{"H265Tcp", {"--codec", "h265"}, true, 0, 0},
         Personality{"H265UdpParamsInSdpBasicAuth",
-                    {"--codec", "h265", "--params", "sdp", "--auth", "basic"}, true, 1, 1},
+                    {"--codec", "h265", "--params", "sdp", "--auth", "basic"},
+                    true,
+                    1,
+                    1},
         Personality{"H264AacFirstNoAuthParamsInSdp",
-                    {"--audio", "aac", "--auth", "none", "--params", "sdp"}, false, 1, 1},
+                    {"--audio", "aac", "--auth", "none", "--params", "sdp"},
+                    false,
+                    1,
+                    1},
         Personality{"H264PcmaBframesFifty",
-                    {"--audio", "pcma", "--bframes", "2", "--fps", "50"}, false, 0, 0},
+                    {"--audio", "pcma", "--bframes", "2", "--fps", "50"},
+                    false,
+                    0,
+                    0},
         Personality{"H265UdpOnlyAskedTcp", {"--codec", "h265", "--transports", "udp"}, true, 0, 1},
         Personality{"H264TcpOnlyAskedUdp", {"--transports", "tcp"}, false, 1, 0}),
     [](const auto& tested) { return std::string(tested.param.name); });

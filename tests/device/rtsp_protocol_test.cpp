@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"BodyStillComing", "RTSP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nv=0",
                     ParseResult::kIncomplete},
         MessageCase{"AnnouncesTwoGigabytes",
-                    "RTSP/1.0 200 OK\r\nContent-Length: 2000000000\r\n\r\n", ParseResult::kTooLarge},
+                    "RTSP/1.0 200 OK\r\nContent-Length: 2000000000\r\n\r\n",
+                    ParseResult::kTooLarge},
         MessageCase{"AnnouncesJustOverAMebibyte",
                     "RTSP/1.0 200 OK\r\nContent-Length: 1048577\r\n\r\n", ParseResult::kTooLarge},
         MessageCase{"LengthThatIsNoNumber", "RTSP/1.0 200 OK\r\nContent-Length: -5\r\n\r\n",
@@ -66,26 +67,37 @@ TEST(Sdp, PicksTheFirstH264OrH265VideoAmongAnyOtherMedia) {
       "v=0\r\nm=video 0 RTP/AVP 26\r\na=rtpmap:26 JPEG/90000\r\n"
       "m=video 0 RTP/AVP 97 98\r\na=rtpmap:98 H265/90000\r\n"
       "a=fmtp:97 sprop-sps=AAAA\r\na=fmtp:98 sprop-pps=RAE=; sprop-vps=QAE=;sprop-sps=QgE=\r\n"
-      "a=control:rtsp://cam/stream=1\r\nm=audio 0 RTP/AVP 97\r\na=rtpmap:97 MPEG4-GENERIC/16000\r\n";
+      "a=control:rtsp://cam/stream=1\r\nm=audio 0 RTP/AVP 97\r\na=rtpmap:97 "
+      "MPEG4-GENERIC/16000\r\n";
   ASSERT_TRUE(ParseSdpVideo(hevc, &video));
   EXPECT_EQ(video.codec, VideoCodec::kH265);
   EXPECT_EQ(video.payloadType, 98);
   // VPS, SPS, PPS in that order, whatever order the camera listed them in.
-  EXPECT_EQ(video.parameterSets, (Bytes{0, 0, 0, 1, 0x40, 1, 0, 0, 0, 1, 0x42, 1, 0, 0, 0, 1, 0x44, 1}));
+  EXPECT_EQ(video.parameterSets,
+            (Bytes{0, 0, 0, 1, 0x40, 1, 0, 0, 0, 1, 0x42, 1, 0, 0, 0, 1, 0x44, 1}));
   EXPECT_EQ(ResolveControl("rtsp://cam/ch1/", video.control), "rtsp://cam/stream=1");
   EXPECT_EQ(ResolveControl("rtsp://cam/ch1/", "trackID=0"), "rtsp://cam/ch1/trackID=0");
   EXPECT_EQ(ResolveControl("rtsp://cam/ch1", "*"), "rtsp://cam/ch1");
 
-  EXPECT_FALSE(ParseSdpVideo("v=0\r\nm=audio 0 RTP/AVP 0\r\nm=video 0 RTP/AVP 96\r\n"
-                             "a=rtpmap:96 MP4V-ES/90000\r\n",
-                             &video));
+  EXPECT_FALSE(
+      ParseSdpVideo("v=0\r\nm=audio 0 RTP/AVP 0\r\nm=video 0 RTP/AVP 96\r\n"
+                    "a=rtpmap:96 MP4V-ES/90000\r\n",
+                    &video));
 }
 
 Bytes Rtp(uint16_t sequence, uint32_t time, bool marker, const Bytes& payload) {
-  Bytes packet = {0x80, static_cast<uint8_t>((marker ? 0x80 : 0) | 96),
-                  static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence),
-                  static_cast<uint8_t>(time >> 24), static_cast<uint8_t>(time >> 16),
-                  static_cast<uint8_t>(time >> 8), static_cast<uint8_t>(time), 0, 0, 0, 1};
+  Bytes packet = {0x80,
+                  static_cast<uint8_t>((marker ? 0x80 : 0) | 96),
+                  static_cast<uint8_t>(sequence >> 8),
+                  static_cast<uint8_t>(sequence),
+                  static_cast<uint8_t>(time >> 24),
+                  static_cast<uint8_t>(time >> 16),
+                  static_cast<uint8_t>(time >> 8),
+                  static_cast<uint8_t>(time),
+                  0,
+                  0,
+                  0,
+                  1};
   packet.insert(packet.end(), payload.begin(), payload.end());
   return packet;
 }
@@ -104,8 +116,8 @@ TEST_P(Depacketizer, JoinsOnePictureFromItsPackets) {
   const DepacketizerCase& c = GetParam();
   RtpDepacketizer depacketizer(c.codec, 96);
   for (size_t i = 0; i < c.payloads.size(); ++i) {
-    const Bytes packet = Rtp(static_cast<uint16_t>(100 + i), 9000, i + 1 == c.payloads.size(),
-                             c.payloads[i]);
+    const Bytes packet =
+        Rtp(static_cast<uint16_t>(100 + i), 9000, i + 1 == c.payloads.size(), c.payloads[i]);
     depacketizer.Push(packet.data(), packet.size());
   }
   AccessUnit unit;
@@ -120,37 +132,40 @@ INSTANTIATE_TEST_SUITE_P(
     Payloads, Depacketizer,
     ::testing::Values(
         // STAP-A with SPS and PPS, then an IDR slice in three FU-A fragments.
-        DepacketizerCase{"H264AggregateAndFragments",
+        DepacketizerCase{
+            "H264AggregateAndFragments",
+            VideoCodec::kH264,
+            {{0x18, 0, 2, 0x67, 1, 0, 2, 0x68, 2},
+             {0x7C, 0x85, 0xA},
+             {0x7C, 0x05, 0xB},
+             {0x7C, 0x45, 0xC}},
+            {0, 0, 0, 1, 0x67, 1, 0, 0, 0, 1, 0x68, 2, 0, 0, 0, 1, 0x65, 0xA, 0xB, 0xC},
+            true},
+        DepacketizerCase{"H264SingleNonKeySlice",
                          VideoCodec::kH264,
-                         {{0x18, 0, 2, 0x67, 1, 0, 2, 0x68, 2},
-                          {0x7C, 0x85, 0xA},
-                          {0x7C, 0x05, 0xB},
-                          {0x7C, 0x45, 0xC}},
-                         {0, 0, 0, 1, 0x67, 1, 0, 0, 0, 1, 0x68, 2, 0, 0, 0, 1, 0x65, 0xA, 0xB, 0xC},
-                         true},
-        DepacketizerCase{"H264SingleNonKeySlice", VideoCodec::kH264, {{0x41, 7, 7}},
-                         {0, 0, 0, 1, 0x41, 7, 7}, false},
+                         {{0x41, 7, 7}},
+                         {0, 0, 0, 1, 0x41, 7, 7},
+                         false},
         // Aggregation packet with VPS and SPS, then an IDR (type 19) in two fragments.
-        DepacketizerCase{"H265AggregateAndFragments",
-                         VideoCodec::kH265,
-                         {{0x60, 1, 0, 2, 0x40, 1, 0, 2, 0x42, 1},
-                          {0x62, 1, 0x93, 0xA},
-                          {0x62, 1, 0x53, 0xB}},
-                         {0, 0, 0, 1, 0x40, 1, 0, 0, 0, 1, 0x42, 1, 0, 0, 0, 1, 0x26, 1, 0xA, 0xB},
-                         true},
+        DepacketizerCase{
+            "H265AggregateAndFragments",
+            VideoCodec::kH265,
+            {{0x60, 1, 0, 2, 0x40, 1, 0, 2, 0x42, 1}, {0x62, 1, 0x93, 0xA}, {0x62, 1, 0x53, 0xB}},
+            {0, 0, 0, 1, 0x40, 1, 0, 0, 0, 1, 0x42, 1, 0, 0, 0, 1, 0x26, 1, 0xA, 0xB},
+            true},
         // A CRA picture (type 21) also lets a decoder start.
-        DepacketizerCase{"H265SingleCra", VideoCodec::kH265, {{0x2A, 1, 5}}, {0, 0, 0, 1, 0x2A, 1, 5},
-                         true}),
+        DepacketizerCase{
+            "H265SingleCra", VideoCodec::kH265, {{0x2A, 1, 5}}, {0, 0, 0, 1, 0x2A, 1, 5}, true}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
 TEST(DepacketizerLoss, LostFragmentDropsItsNalUnitAndANewTimeStampEndsAPicture) {
   RtpDepacketizer depacketizer(VideoCodec::kH264, 96);
   const std::vector<Bytes> packets = {
-      Rtp(1, 100, false, {0x67, 1}),           // SPS
-      Rtp(2, 100, false, {0x7C, 0x85, 0xA}),   // IDR start; 3 is lost
-      Rtp(4, 100, false, {0x7C, 0x45, 0xC}),   // IDR end (no marker: the marker was lost too)
-      Rtp(5, 200, true, {0x41, 9}),            // the next picture
-      Rtp(6, 300, true, {0x00, 1}),            // payload type 0 is no NAL unit: nothing
+      Rtp(1, 100, false, {0x67, 1}),          // SPS
+      Rtp(2, 100, false, {0x7C, 0x85, 0xA}),  // IDR start; 3 is lost
+      Rtp(4, 100, false, {0x7C, 0x45, 0xC}),  // IDR end (no marker: the marker was lost too)
+      Rtp(5, 200, true, {0x41, 9}),           // the next picture
+      Rtp(6, 300, true, {0x00, 1}),           // payload type 0 is no NAL unit: nothing
   };
   for (const Bytes& packet : packets) {
     depacketizer.Push(packet.data(), packet.size());
@@ -246,7 +261,8 @@ INSTANTIATE_TEST_SUITE_P(Transports, LinkModeFallback,
                                            FallbackCase{false, false, false, 0, 0}));
 
 TEST_F(ScriptedDeviceTest, NeitherTransportDeliveringFailsTheRealPlay) {
-  testing_device::ScriptedDevice device({testing_device::SdpWithAudioFirst(1), true, false, 0, true});
+  testing_device::ScriptedDevice device(
+      {testing_device::SdpWithAudioFirst(1), true, false, 0, true});
   const LONG login = Login(device);
   ASSERT_GE(login, 0);
   EXPECT_LT(Play(login, 1), 0) << "UDP set up but silent, TCP refused";

@@ -36,7 +36,8 @@ std::string SdpWithAudioFirst(int audioLines) {
   }
   return sdp +
          "m=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\n"
-         "a=fmtp:96 packetization-mode=1;sprop-parameter-sets=Z0LAHtkDxWhAAAADAEAAAAwDxYuS,aMuMsg==\r\n"
+         "a=fmtp:96 "
+         "packetization-mode=1;sprop-parameter-sets=Z0LAHtkDxWhAAAADAEAAAAwDxYuS,aMuMsg==\r\n"
          "a=control:video\r\n";
 }
 

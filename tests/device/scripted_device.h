@@ -11,11 +11,11 @@
 namespace testing_device {
 
 struct ScriptedAnswers {
-  std::string sdp;             // body of DESCRIBE's answer
-  bool refuseTcp = false;      // SETUP over TCP answered 461
-  bool refuseUdp = false;      // SETUP over UDP answered 461
+  std::string sdp;              // body of DESCRIBE's answer
+  bool refuseTcp = false;       // SETUP over TCP answered 461
+  bool refuseUdp = false;       // SETUP over UDP answered 461
   long long hugeBodyBytes = 0;  // > 0: DESCRIBE announces this body and streams zeros
-  bool silentUdp = false;      // UDP set up, but nothing ever sent
+  bool silentUdp = false;       // UDP set up, but nothing ever sent
 };
 
 class ScriptedDevice {

@@ -114,8 +114,8 @@ DWORD NET_DVR_GetLastError() { return TheState().lastError; }
 
 LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* password,
                        NET_DVR_DEVICEINFO_V30* deviceInfo) {
-  Record("NET_DVR_Login_V30", std::string(ip) + "," + std::to_string(port) + "," + user + "," +
-                                  password);
+  Record("NET_DVR_Login_V30",
+         std::string(ip) + "," + std::to_string(port) + "," + user + "," + password);
   if (TheState().loginResult >= 0) {
     *deviceInfo = TheState().info;
   }
@@ -129,9 +129,9 @@ BOOL NET_DVR_Logout(LONG userId) {
 
 BOOL NET_DVR_SetExceptionCallBack_V30(UINT message, HWND window, EXCEPTIONCALLBACK callback,
                                       void* user) {
-  Record("NET_DVR_SetExceptionCallBack_V30",
-         std::to_string(message) + "," + (window == nullptr ? "null" : "window") + "," +
-             (user == nullptr ? "null" : "user"));
+  Record("NET_DVR_SetExceptionCallBack_V30", std::to_string(message) + "," +
+                                                 (window == nullptr ? "null" : "window") + "," +
+                                                 (user == nullptr ? "null" : "user"));
   TheState().exceptionCallback = callback;
   return TRUE;
 }

@@ -218,10 +218,9 @@ TEST_F(StopSessionTest, DuringAWaitEndsTheDecThreadFirstThenPlayThenLogin) {
 
   const auto log = LogMessages();
   const std::vector<std::string> tail(log.end() - 6, log.end());
-  EXPECT_THAT(tail, ElementsAre("start  DecThread\n",
-                                "in DecThread,nTSpan >40000 || !g_bTread break\n",
-                                "exit  DecThread\n", "stop DecThread\n", "stopplay suc\n",
-                                "logout suc\n"));
+  EXPECT_THAT(
+      tail, ElementsAre("start  DecThread\n", "in DecThread,nTSpan >40000 || !g_bTread break\n",
+                        "exit  DecThread\n", "stop DecThread\n", "stopplay suc\n", "logout suc\n"));
   // The record in hand was still fed, to the port that was then freed.
   const auto fed = fakeplayer::Calls("PlayM4_InputData");
   ASSERT_EQ(fed.size(), 1u);
