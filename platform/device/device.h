@@ -47,19 +47,21 @@ constexpr DWORD EXCEPTION_RECONNECT_SUCCEEDED = 0x8005;
 // Error numbers of NET_DVR_GetLastError: the reason the last failed call made
 // on the calling thread failed (0 after a call that succeeded).
 constexpr DWORD NET_DVR_NOERROR = 0;
-constexpr DWORD NET_DVR_ERR_NOT_INITIALISED = 1;  // no NET_DVR_Init, or after NET_DVR_Cleanup
-constexpr DWORD NET_DVR_ERR_PARAMETER = 2;        // null pointer or value out of range
-constexpr DWORD NET_DVR_ERR_NO_SUCH_HANDLE = 3;   // unknown (or already closed) login or play
-constexpr DWORD NET_DVR_ERR_CONNECT = 4;   // nothing answers at ip:port (refused, unreachable)
-constexpr DWORD NET_DVR_ERR_TIMEOUT = 5;   // connected, but no answer within the connect time
-constexpr DWORD NET_DVR_ERR_PASSWORD = 6;  // wrong user name or password
-constexpr DWORD NET_DVR_ERR_NO_SUCH_STREAM = 7;  // the device has no such channel or stream
-constexpr DWORD NET_DVR_ERR_STREAM = 8;          // the stream answered but cannot be received
-                                                 // (no H.264/H.265 video, neither transport
-                                                 // delivers, a reply over 1 MiB, bad data)
-constexpr DWORD NET_DVR_ERR_RESOURCE = 9;        // out of memory or threads
-constexpr DWORD NET_DVR_ERR_WRONG_THREAD = 10;   // a stop, logout or clean-up called from
-                                                 // inside one of this layer's callbacks
+constexpr DWORD NET_DVR_ERR_NOT_INITIALISED = 1;   // no NET_DVR_Init, or after NET_DVR_Cleanup
+constexpr DWORD NET_DVR_ERR_PARAMETER = 2;         // null pointer or value out of range
+constexpr DWORD NET_DVR_ERR_NO_SUCH_HANDLE = 3;    // unknown (or already closed) login or play
+constexpr DWORD NET_DVR_ERR_CONNECT = 4;           // nothing answers at ip:port (refused,
+                                                   // unreachable)
+constexpr DWORD NET_DVR_ERR_TIMEOUT = 5;           // connected, but no answer within the
+                                                   // connect time
+constexpr DWORD NET_DVR_ERR_PASSWORD = 6;          // wrong user name or password
+constexpr DWORD NET_DVR_ERR_NO_SUCH_STREAM = 7;    // the device has no such channel or stream
+constexpr DWORD NET_DVR_ERR_STREAM = 8;            // the stream answered but cannot be received
+                                                   // (no H.264/H.265 video, neither transport
+                                                   // delivers, a reply over 1 MiB, bad data)
+constexpr DWORD NET_DVR_ERR_RESOURCE = 9;          // out of memory or threads
+constexpr DWORD NET_DVR_ERR_WRONG_THREAD = 10;     // a stop, logout or clean-up called from
+                                                   // inside one of this layer's callbacks
 
 // Device type reported at offset 51 of the device information block: a
 // camera reached through RTSP. The block also reports 1 channel starting at 1,
