@@ -133,6 +133,11 @@ EncoderPtr OpenEncoder(const EncodeSettings& settings) {
       // x265 places B-frames only with a lookahead deeper than their run.
       params += ":rc-lookahead=" + std::to_string(settings.bFrames + 1);
     }
+    if (settings.threads == 1) {
+      // No thread pool: x265 otherwise starts one per core whatever
+      // thread_count says (and its lock-free hand-offs confuse ThreadSanitizer).
+      params += ":pools=none:frame-threads=1";
+    }
     av_opt_set(encoder->priv_data, "x265-params", params.c_str(), 0);
   }
   if (avcodec_open2(encoder.get(), codec, nullptr) < 0) {
