@@ -9,6 +9,13 @@
 namespace sys {
 
 void StderrReport::Report(int kind, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  ReportV(kind, format, arguments);
+  va_end(arguments);
+}
+
+void StderrReport::ReportV(int kind, const char* format, va_list arguments) {
   const DWORD now = GetTickCount();
   unsigned heldBack = 0;
   {
@@ -23,10 +30,7 @@ void StderrReport::Report(int kind, const char* format, ...) {
     limit = {true, now, 0};
   }
   char message[512];
-  va_list arguments;
-  va_start(arguments, format);
   std::vsnprintf(message, sizeof message, format, arguments);
-  va_end(arguments);
   if (heldBack > 0) {
     std::fprintf(stderr, "%s: %s (%u more like it held back)\n", m_prefix, message, heldBack);
   } else {

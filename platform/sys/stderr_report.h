@@ -6,6 +6,7 @@
 // here goes there.
 #pragma once
 
+#include <cstdarg>
 #include <mutex>
 
 #include "platform/sys/types.h"
@@ -21,6 +22,8 @@ class StderrReport {
 
   // printf-style; "\n" is added. Kinds at or beyond kMaxKinds share the last.
   void Report(int kind, const char* format, ...) __attribute__((format(printf, 3, 4)));
+  void ReportV(int kind, const char* format, va_list arguments)
+      __attribute__((format(printf, 3, 0)));
 
  private:
   struct Limit {
