@@ -37,28 +37,25 @@ bool ClipSaver::Save(const ReplayBuffer& buffer, DWORD seconds, const std::strin
     if (m_jobs.size() >= kMaxWaitingClips) {
       return false;
     }
-    m_bStopping = false;
     m_jobs.push_back(std::move(job));
-  }
-  if (m_hThread == nullptr) {
-    m_hThread = CreateThread(&ClipSaver::Main, this, "ClipThread");
-    if (m_hThread == nullptr) {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_jobs.clear();
-      return false;
+    if (m_bRunning) {
+      return true;  // the running thread takes it
     }
+    m_bRunning = true;
   }
-  m_changed.notify_all();
+  CloseHandle(m_hThread);  // the last thread has left its loop: this joins at once
+  m_hThread = CreateThread(&ClipSaver::Main, this, "ClipThread");
+  if (m_hThread == nullptr) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_jobs.clear();
+    m_bRunning = false;
+    return false;
+  }
   return true;
 }
 
 void ClipSaver::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_bStopping = true;
-  }
-  m_changed.notify_all();
-  CloseHandle(m_hThread);  // joins
+  CloseHandle(m_hThread);  // joins once the waiting clips are written
   m_hThread = nullptr;
 }
 
@@ -74,11 +71,7 @@ DWORD ClipSaver::Main(void* self) {
 
 void ClipSaver::Run() {
   std::unique_lock<std::mutex> lock(m_mutex);
-  for (;;) {
-    m_changed.wait(lock, [this] { return m_bStopping || !m_jobs.empty(); });
-    if (m_jobs.empty()) {
-      return;  // stopping, and every clip asked for is written
-    }
+  while (!m_jobs.empty()) {
     const Job job = std::move(m_jobs.front());
     m_jobs.pop_front();
     lock.unlock();
@@ -88,6 +81,7 @@ void ClipSaver::Run() {
       ++m_nSaved;
     }
   }
+  m_bRunning = false;  // idle: the next clip starts a thread of its own
 }
 
 bool ClipSaver::Write(const Job& job) {

@@ -1,11 +1,10 @@
 // Clips: the S key keeps the last "clipSeconds" shown as an MP4, remuxed from
 // the replay buffer (not re-encoded) by the "ClipThread", so the picture never
-// waits for the disk. The file is "<capture folder>/%Y-%m-%d-%H-%M-%S.mp4",
+// waits for the disk. The thread runs only while clips are waiting. The file is "<capture folder>/%Y-%m-%d-%H-%M-%S.mp4",
 // written to "<name>.part" and renamed: a second clip in the same second
 // replaces the first only whole, and a failure leaves no file at all.
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -42,11 +41,10 @@ class ClipSaver {
   static bool Write(const Job& job);
 
   mutable std::mutex m_mutex;
-  std::condition_variable m_changed;  // a job came, one ended, or the stop
   std::deque<Job> m_jobs;             // guarded by m_mutex; at most kMaxWaitingClips
-  bool m_bStopping = false;           // guarded by m_mutex
+  bool m_bRunning = false;            // guarded by m_mutex: the thread takes jobs
   int m_nSaved = 0;                   // guarded by m_mutex
-  HANDLE m_hThread = nullptr;         // started with the first clip; GUI thread only
+  HANDLE m_hThread = nullptr;         // the latest thread; it ends when idle; GUI thread only
 };
 
 // The program's saver, used by SaveClip.
