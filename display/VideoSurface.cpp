@@ -44,6 +44,11 @@ void VideoSurface::Freeze() {
   update();
 }
 
+int64_t VideoSurface::ShownPts() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_latest ? m_latest->Pts() : -1;
+}
+
 void VideoSurface::ExpectStep(int skip) {
   m_nStepSeen = 0;
   m_nStepWanted = skip;

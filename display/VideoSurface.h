@@ -35,6 +35,8 @@ class VideoSurface : public QWidget, public player::VideoSink {
   // (from 0) replaces the held picture.
   void ExpectStep(int skip);
   Source Showing() const { return m_source; }
+  // Time stamp of the picture shown (90 kHz), -1 for none (GUI thread).
+  int64_t ShownPts();
   // Handle of the replay port's window: its pictures arrive there (GUI thread).
   HWND ReplayWindow() const { return m_hReplay; }
 

@@ -1,5 +1,6 @@
 #include "session/ReplayBuffer.h"
 
+#include <cstdlib>
 #include <new>
 
 #include "platform/sys/clock.h"
@@ -14,11 +15,20 @@ constexpr BYTE kTsSync = 0x47;
 // Age of a tick in ms, modulo 2^32 read as signed (see DecThread).
 LONG AgeMs(DWORD now, DWORD tick) { return static_cast<LONG>(now - tick); }
 
+// The PTS of a PES header (pes points at its start code), -1 when it has none.
+int64_t PesPts(const BYTE* pes, DWORD bytes) {
+  if (bytes < 14 || (pes[7] & 0x80) == 0) {
+    return -1;
+  }
+  return (static_cast<int64_t>((pes[9] >> 1) & 7) << 30) | (static_cast<int64_t>(pes[10]) << 22) |
+         (static_cast<int64_t>(pes[11] >> 1) << 15) | (static_cast<int64_t>(pes[12]) << 7) |
+         (pes[13] >> 1);
+}
+
 }  // namespace
 
-void ScanPictures(const BYTE* data, DWORD size, int* pictures, bool* key) {
-  *pictures = 0;
-  *key = false;
+PictureScan ScanPictures(const BYTE* data, DWORD size) {
+  PictureScan scan;
   for (DWORD at = 0; at + kTsPacketBytes <= size; at += kTsPacketBytes) {
     const BYTE* packet = data + at;
     if (packet[0] != kTsSync || (packet[1] & 0x40) == 0) {
@@ -40,11 +50,13 @@ void ScanPictures(const BYTE* data, DWORD size, int* pictures, bool* key) {
     if (pes[0] != 0 || pes[1] != 0 || pes[2] != 1 || (pes[3] & 0xF0) != 0xE0) {
       continue;
     }
-    if (*pictures == 0) {
-      *key = randomAccess;
+    if (scan.nPictures == 0) {
+      scan.bKey = randomAccess;
+      scan.llFirstPts = PesPts(pes, kTsPacketBytes - payload);
     }
-    ++*pictures;
+    ++scan.nPictures;
   }
+  return scan;
 }
 
 void ReplayBuffer::Restart(const BYTE* header, DWORD size) {
@@ -77,7 +89,10 @@ bool ReplayBuffer::Append(const BYTE* data, DWORD size) {
     return false;
   }
   record->dwTick = GetTickCount();
-  ScanPictures(data, size, &record->nPictures, &record->bKey);
+  const PictureScan scan = ScanPictures(data, size);
+  record->nPictures = scan.nPictures;
+  record->bKey = scan.bKey;
+  record->llFirstPts = scan.llFirstPts;
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_header == nullptr) {
     return false;
@@ -165,6 +180,22 @@ ReplaySpan ReplayBuffer::SpanForPicture(int64_t picture, int* skip) const {
   }
   *skip = static_cast<int>(picture - m_records[key]->llFirstPicture);
   return SpanFrom(key, end);
+}
+
+bool ReplayBuffer::PictureOfPts(int64_t pts, int64_t* picture) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  int64_t bestDistance = -1;
+  for (const ReplayRecordRef& record : m_records) {
+    if (record->nPictures == 0 || record->llFirstPts < 0) {
+      continue;
+    }
+    const int64_t distance = std::abs(record->llFirstPts - pts);
+    if (bestDistance < 0 || distance < bestDistance) {
+      bestDistance = distance;
+      *picture = record->llFirstPicture;
+    }
+  }
+  return bestDistance >= 0;
 }
 
 bool ReplayBuffer::PictureRange(int64_t* oldest, int64_t* newest) const {

@@ -28,6 +28,7 @@ struct ReplayRecord {
   int nPictures = 0;        // video pictures that start in it
   bool bKey = false;        // its first picture start is a key frame
   int64_t llFirstPicture = 0;  // number of the first picture starting here, counted since the header
+  int64_t llFirstPts = -1;     // time stamp of that picture (90 kHz), -1 for none
 };
 using ReplayRecordRef = std::shared_ptr<const ReplayRecord>;
 
@@ -61,6 +62,9 @@ class ReplayBuffer {
   // completes `picture`); *skip is the number of pictures before `picture`
   // in the span. Empty when that picture is no longer (or not yet) held.
   ReplaySpan SpanForPicture(int64_t picture, int* skip) const;
+  // The number of the held picture with time stamp pts (90 kHz), or of the
+  // one nearest to it; false when none is held.
+  bool PictureOfPts(int64_t pts, int64_t* picture) const;
   // The numbers of the oldest and newest pictures held; false when none.
   bool PictureRange(int64_t* oldest, int64_t* newest) const;
 
@@ -82,6 +86,12 @@ class ReplayBuffer {
 // The one buffer of the program, fed by the DecThread.
 extern ReplayBuffer g_replayBuffer;
 
-// The TS-level facts about one record: how many video pictures start in it
-// and whether the first is a key frame (random-access flag on its packet).
-void ScanPictures(const BYTE* data, DWORD size, int* pictures, bool* key);
+// The TS-level facts about one record: how many video pictures start in it,
+// whether the first is a key frame (random-access flag on its packet) and
+// the first one's time stamp (-1 for none).
+struct PictureScan {
+  int nPictures = 0;
+  bool bKey = false;
+  int64_t llFirstPts = -1;
+};
+PictureScan ScanPictures(const BYTE* data, DWORD size);

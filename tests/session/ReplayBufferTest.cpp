@@ -10,10 +10,12 @@ namespace {
 
 constexpr DWORD kPictureMs = 40;  // 25 pictures/s
 constexpr int kKeyInterval = 50;  // pictures from one key frame to the next
+constexpr int64_t kFirstPts = (int64_t{1} << 32) + 7;  // all 33 bits in use
+constexpr int64_t kPtsStep = 3600;                    // 40 ms at 90 kHz
 
 // One TS packet starting a PES of stream id `streamId`; the random-access
 // flag set when key.
-std::vector<BYTE> PesStart(BYTE streamId, bool key) {
+std::vector<BYTE> PesStart(BYTE streamId, bool key, int64_t pts = 0) {
   std::vector<BYTE> packet(188, 0xFF);
   packet[0] = 0x47;
   packet[1] = 0x40;  // payload unit start, PID 0x100
@@ -21,14 +23,17 @@ std::vector<BYTE> PesStart(BYTE streamId, bool key) {
   packet[3] = 0x30;  // adaptation field and payload
   packet[4] = 1;
   packet[5] = key ? 0x40 : 0x00;
-  const BYTE pes[] = {0, 0, 1, streamId};
-  std::copy(pes, pes + 4, packet.begin() + 6);
+  const BYTE pes[] = {0, 0, 1, streamId, 0, 0, 0x80, 0x80, 5,
+                      static_cast<BYTE>(0x21 | ((pts >> 29) & 0x0E)),
+                      static_cast<BYTE>(pts >> 22), static_cast<BYTE>(0x01 | ((pts >> 14) & 0xFE)),
+                      static_cast<BYTE>(pts >> 7), static_cast<BYTE>(0x01 | ((pts << 1) & 0xFE))};
+  std::copy(std::begin(pes), std::end(pes), packet.begin() + 6);
   return packet;
 }
 
 // A record with one video picture of `bytes` (whole 188-byte packets).
-std::vector<BYTE> PictureRecord(bool key, size_t bytes = 188) {
-  std::vector<BYTE> record = PesStart(0xE0, key);
+std::vector<BYTE> PictureRecord(bool key, size_t bytes = 188, int64_t pts = 0) {
+  std::vector<BYTE> record = PesStart(0xE0, key, pts);
   record.resize(bytes < 188 ? 188 : bytes / 188 * 188, 0x11);
   return record;
 }
@@ -45,7 +50,8 @@ class ReplayBufferTest : public ::testing::Test {
   // Feeds `count` pictures at 25/s, a key frame every kKeyInterval.
   void FeedPictures(int count, size_t bytes = 188) {
     for (int i = 0; i < count; ++i, ++fed) {
-      const std::vector<BYTE> record = PictureRecord(fed % kKeyInterval == 0, bytes);
+      const std::vector<BYTE> record =
+          PictureRecord(fed % kKeyInterval == 0, bytes, kFirstPts + fed * kPtsStep);
       ASSERT_TRUE(buffer.Append(record.data(), static_cast<DWORD>(record.size())));
       sys::AdvanceVirtualClock(kPictureMs);
     }
@@ -61,14 +67,14 @@ TEST(ReplayScanTest, CountsVideoPicturesAndTheFirstOnesKeyFlagOnly) {
   const std::vector<BYTE> key = PesStart(0xE0, true);
   record.insert(record.end(), video.begin(), video.end());
   record.insert(record.end(), key.begin(), key.end());
-  int pictures = 0;
-  bool isKey = true;
-  ScanPictures(record.data(), static_cast<DWORD>(record.size()), &pictures, &isKey);
-  EXPECT_EQ(pictures, 2);
-  EXPECT_FALSE(isKey);
-  ScanPictures(key.data(), 188, &pictures, &isKey);
-  EXPECT_EQ(pictures, 1);
-  EXPECT_TRUE(isKey);
+  PictureScan scan = ScanPictures(record.data(), static_cast<DWORD>(record.size()));
+  EXPECT_EQ(scan.nPictures, 2);
+  EXPECT_FALSE(scan.bKey);
+  scan = ScanPictures(key.data(), 188);
+  EXPECT_EQ(scan.nPictures, 1);
+  EXPECT_TRUE(scan.bKey);
+  const std::vector<BYTE> stamped = PesStart(0xE0, false, kFirstPts);
+  EXPECT_EQ(ScanPictures(stamped.data(), 188).llFirstPts, kFirstPts);
 }
 
 TEST_F(ReplayBufferTest, KeepsTheLastSixtySecondsOfWholeRecords) {
@@ -130,6 +136,9 @@ TEST_F(ReplayBufferTest, PictureStepSpansFromItsKeyFrameToTheNextPicture) {
   EXPECT_EQ(skip, 7);
   EXPECT_EQ(span.records.back()->llFirstPicture, 58);
   EXPECT_TRUE(buffer.SpanForPicture(119, &skip).records.empty());  // 120 has not come
+  int64_t picture = -1;
+  ASSERT_TRUE(buffer.PictureOfPts(kFirstPts + 57 * kPtsStep, &picture));  // a window's picture
+  EXPECT_EQ(picture, 57);
 }
 
 TEST_F(ReplayBufferTest, KeepsNothingWithoutAHeaderAndForgetsAllOnClear) {
