@@ -15,8 +15,8 @@
 
 namespace {
 
-// The picture shown lags the newest fed by the decoder and the presenter
-// queue: about one picture at 25/s.
+// A picture without a time stamp is taken for the newest fed but this many:
+// the decoder and the presenter's queue hold about one at 25/s.
 constexpr int64_t kShownLagPictures = 1;
 
 bool SessionRuns() { return g_hDecThread.load() != nullptr; }
@@ -111,11 +111,18 @@ void ReplayControl::ToggleFreeze() {
     ShowLive();
     return;
   }
-  ShowLive();
+  // The picture shown stays, a replay's too: its ports go after the freeze,
+  // so that no live picture slips in before it.
+  ++m_nReplay;
+  m_pSurface->Freeze();
+  m_replay.Stop();
+  m_step.Stop();
   int64_t oldest = 0;
   int64_t newest = 0;
-  m_llFrozen = g_replayBuffer.PictureRange(&oldest, &newest) ? newest - kShownLagPictures : 0;
-  m_pSurface->Freeze();
+  if (!g_replayBuffer.PictureOfPts(m_pSurface->ShownPts(), &m_llFrozen) &&
+      g_replayBuffer.PictureRange(&oldest, &newest)) {
+    m_llFrozen = newest - kShownLagPictures;  // a picture without a time stamp
+  }
 }
 
 void ReplayControl::Step(int pictures) {

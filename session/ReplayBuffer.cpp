@@ -63,7 +63,7 @@ void ReplayBuffer::Restart(const BYTE* header, DWORD size) {
   auto kept = std::make_shared<const std::vector<BYTE>>(header, header + size);
   std::lock_guard<std::mutex> lock(m_mutex);
   m_records.clear();
-  m_dwDataBytes = 0;
+  m_nDataBytes = 0;
   m_llPictures = 0;
   m_header = std::move(kept);
 }
@@ -71,7 +71,7 @@ void ReplayBuffer::Restart(const BYTE* header, DWORD size) {
 void ReplayBuffer::Clear() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_records.clear();
-  m_dwDataBytes = 0;
+  m_nDataBytes = 0;
   m_llPictures = 0;
   m_header = nullptr;
 }
@@ -99,20 +99,20 @@ bool ReplayBuffer::Append(const BYTE* data, DWORD size) {
   }
   record->llFirstPicture = m_llPictures;
   m_llPictures += record->nPictures;
-  m_dwDataBytes += size;
+  m_nDataBytes += size;
   m_records.push_back(std::move(record));
   Evict(m_records.back()->dwTick);
-  if (m_dwDataBytes > m_nPeakBytes) {
-    m_nPeakBytes = m_dwDataBytes;
+  if (m_nDataBytes > m_nPeakBytes) {
+    m_nPeakBytes = m_nDataBytes;
   }
   return true;
 }
 
 void ReplayBuffer::Evict(DWORD now) {
   while (!m_records.empty() &&
-         (m_dwDataBytes > kReplayMaxBytes ||
+         (m_nDataBytes > kReplayMaxBytes ||
           AgeMs(now, m_records.front()->dwTick) > static_cast<LONG>(kReplayKeepMs))) {
-    m_dwDataBytes -= m_records.front()->data.size();
+    m_nDataBytes -= m_records.front()->data.size();
     m_records.pop_front();
   }
 }
@@ -210,7 +210,7 @@ bool ReplayBuffer::PictureRange(int64_t* oldest, int64_t* newest) const {
 
 size_t ReplayBuffer::DataBytes() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_dwDataBytes;
+  return m_nDataBytes;
 }
 
 size_t ReplayBuffer::PeakBytes() const {

@@ -3,7 +3,9 @@
 // payload; the oldest records go first, whole. The stream header is kept
 // beside it, so a replay, a picture step or a clip can open a stream of its
 // own. The DecThread writes; the GUI side and the replay and clip workers read
-// snapshots, which share the records (no payload is copied to read).
+// spans, which share the records (no payload is copied to read). A span keeps
+// its records after they leave the buffer: a replay holds at most 30 s of
+// them, the clips waiting at most 60 s each (ClipSaver bounds how many).
 #pragma once
 
 #include <cstddef>
@@ -78,7 +80,7 @@ class ReplayBuffer {
   mutable std::mutex m_mutex;  // guards everything below; held only for bookkeeping
   std::shared_ptr<const std::vector<BYTE>> m_header;
   std::deque<ReplayRecordRef> m_records;  // oldest first
-  size_t m_dwDataBytes = 0;    // payload bytes of the live records
+  size_t m_nDataBytes = 0;    // payload bytes of the live records
   size_t m_nPeakBytes = 0;
   int64_t m_llPictures = 0;   // pictures started since the header
 };
