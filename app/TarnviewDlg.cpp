@@ -18,6 +18,7 @@
 #include "platform/ui/syscolor.h"
 #include "res/resource.h"
 #include "session/CaptureFolder.h"
+#include "session/ClipSaver.h"
 #include "session/SessionControl.h"
 #include "session/Snapshot.h"
 #include "session/StreamRing.h"
@@ -152,6 +153,8 @@ void CTarnviewDlg::OnDestroy() {
   // 1. A session still running ends first: nothing may use the ring, the
   // port or the snapshot buffer once they are freed below.
   EndRunningSession(*this);
+  // Clips asked for are written before the program goes (a second or so each).
+  g_clipSaver.Stop();
   // 2.
   NET_DVR_Cleanup();
   // 3.

@@ -1,5 +1,8 @@
 #include "config/LocalConfig.h"
 
+#include <cmath>
+#include <cstdlib>
+
 #include "config/IniFile.h"
 #include "config/PasswordMask.h"
 #include "worklog/WorkLog.h"
@@ -24,6 +27,39 @@ int32_t RingMBOf(int32_t number) {
     return kRingMBDefault;
   }
   return number < kRingMBMin ? kRingMBMin : number > kRingMBMax ? kRingMBMax : number;
+}
+
+// A number kept within [low, high], or the default when missing.
+int32_t WithinOr(int32_t number, int32_t low, int32_t high, int32_t fallback) {
+  if (number == kMissing) {
+    return fallback;
+  }
+  return number < low ? low : number > high ? high : number;
+}
+
+// A decimal fraction ("0.5", "0,5" is not one) kept within its range; empty
+// or unreadable text takes the default.
+double SpeedOf(const std::string& text) {
+  char* end = nullptr;
+  const double speed = std::strtod(text.c_str(), &end);
+  if (text.empty() || end == text.c_str() || !std::isfinite(speed)) {
+    return kReplaySpeedDefault;
+  }
+  return speed < kReplaySpeedMin ? kReplaySpeedMin : speed > kReplaySpeedMax ? kReplaySpeedMax : speed;
+}
+
+void ReadReplayKeys(CIniFile& ini) {
+  int32_t replaySeconds = kMissing;
+  ini.GetInt(kSection, "replaySeconds", &replaySeconds);
+  g_settings.replaySeconds =
+      WithinOr(replaySeconds, kReplaySecondsMin, kReplaySecondsMax, kReplaySecondsDefault);
+  std::string replaySpeed;
+  ini.GetString(kSection, "replaySpeed", replaySpeed);
+  g_settings.replaySpeed = SpeedOf(replaySpeed);
+  int32_t clipSeconds = kMissing;
+  ini.GetInt(kSection, "clipSeconds", &clipSeconds);
+  g_settings.clipSeconds =
+      WithinOr(clipSeconds, kClipSecondsMin, kClipSecondsMax, kClipSecondsDefault);
 }
 
 }  // namespace
@@ -60,6 +96,7 @@ void ReadLocalConfig() {
     int32_t ringMB = kMissing;
     ini.GetInt(kSection, "ringMB", &ringMB);
     g_settings.ringMB = RingMBOf(ringMB);
+    ReadReplayKeys(ini);
     ini.Close();
   } else {
     g_settings.ip = kDefaultDeviceAddress;
@@ -71,6 +108,9 @@ void ReadLocalConfig() {
     g_settings.delaytime = 2;
     g_settings.rtspPath.clear();
     g_settings.ringMB = kRingMBDefault;
+    g_settings.replaySeconds = kReplaySecondsDefault;
+    g_settings.replaySpeed = kReplaySpeedDefault;
+    g_settings.clipSeconds = kClipSecondsDefault;
     g_workLog.WriteLog("can't open configfile\n");
   }
   g_workLog.WriteLog("ReadLocalConfig,ip:%s,port:%s,usr:%s,pwd:%s,dt:%d,st:%d,lm:%d\n",

@@ -14,6 +14,19 @@ inline constexpr int32_t kRingMBMin = 16;
 // 100 Mbit/s, beyond any camera stream; more would only take memory.
 inline constexpr int32_t kRingMBMax = 512;
 
+// Instant replay: seconds replayed ("replaySeconds"), their speed
+// ("replaySpeed", a fraction of real time) and the seconds a clip keeps
+// ("clipSeconds"). The replay buffer holds 60 s, the longest clip.
+inline constexpr int32_t kReplaySecondsDefault = 8;
+inline constexpr int32_t kReplaySecondsMin = 2;
+inline constexpr int32_t kReplaySecondsMax = 30;
+inline constexpr double kReplaySpeedDefault = 0.5;
+inline constexpr double kReplaySpeedMin = 0.25;
+inline constexpr double kReplaySpeedMax = 1.0;
+inline constexpr int32_t kClipSecondsDefault = 20;
+inline constexpr int32_t kClipSecondsMin = 5;
+inline constexpr int32_t kClipSecondsMax = 60;
+
 struct Settings {
   std::string ip;    // device address, dotted IPv4 text
   std::string port;  // device port, decimal digits
@@ -28,6 +41,10 @@ struct Settings {
   // Optional capacity of the stream ring in MiB ("ringMB"), kept within
   // kRingMBMin..kRingMBMax: the ring must hold the whole delay of the stream.
   int32_t ringMB = kRingMBDefault;
+  // Optional replay and clip keys, each kept within its range.
+  int32_t replaySeconds = kReplaySecondsDefault;
+  double replaySpeed = kReplaySpeedDefault;
+  int32_t clipSeconds = kClipSecondsDefault;
 };
 
 extern Settings g_settings;

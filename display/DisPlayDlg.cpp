@@ -1,5 +1,6 @@
 #include "display/DisPlayDlg.h"
 
+#include "display/ReplayControl.h"
 #include "display/VideoSurface.h"
 #include "platform/player/video_sink.h"
 #include "platform/sys/clock.h"
@@ -44,6 +45,7 @@ BOOL CDisPlayDlg::OnInitDialog() {
   // The player's drawing surface: pictures for this window's handle land here.
   m_pSurface = new VideoSurface(ui::WidgetOf(m_hWnd));
   player::RegisterVideoSink(m_hWnd, m_pSurface);
+  m_pReplay = new ReplayControl(ui::WidgetOf(m_hWnd), m_pSurface);
   // 3.
   m_hCheckESC = CreateThread(CheckESCThread, this, "CheckESCThread");
   // 4.
@@ -108,6 +110,9 @@ void CDisPlayDlg::EmbedInParent() {
 }
 
 void CDisPlayDlg::DropPicture() {
+  if (m_pReplay != nullptr) {
+    m_pReplay->ShowLive();  // a replay or a freeze ends with its session
+  }
   if (m_pSurface != nullptr) {
     m_pSurface->DropPicture();
   }
@@ -124,6 +129,9 @@ void CDisPlayDlg::OnBnClickedClose() {
 
 void CDisPlayDlg::OnDestroy() {
   // No picture may reach the surface once its window starts to go.
+  if (m_pReplay != nullptr) {
+    m_pReplay->ShowLive();  // the replay ports draw into the surface: gone first
+  }
   player::UnregisterVideoSink(m_hWnd);
   m_pSurface = nullptr;
 }

@@ -7,6 +7,7 @@
 #include "platform/sys/lock.h"
 #include "platform/ui/dialog.h"
 
+class ReplayControl;
 class VideoSurface;
 
 // Private messages to the main dialog (both parameters 0).
@@ -45,6 +46,7 @@ class CDisPlayDlg : public CDialog {
 
  private:
   VideoSurface* m_pSurface = nullptr;  // child of the dialog's window, dies with it
+  ReplayControl* m_pReplay = nullptr;  // the coach's keys; owned by the dialog's window
 };
 
 // Polls Escape and C every 10 ms for the life of the dialog (param: the dialog).

@@ -1,10 +1,14 @@
 #include "display/VideoSurface.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QMetaObject>
 #include <QPainter>
 #include <QRegion>
 #include <QResizeEvent>
+
+#include "platform/ui/handles.h"
 
 VideoSurface::VideoSurface(QWidget* window) : QWidget(window) {
   // Clicks go to the window underneath; every pixel is painted when shown.
@@ -14,6 +18,49 @@ VideoSurface::VideoSurface(QWidget* window) : QWidget(window) {
   Follow(window->size());
   // Hidden until the first picture: the window's own face shows until then.
   hide();
+  m_hReplay = ui::RegisterWindow(this, 0, 0, 0);
+  player::RegisterVideoSink(m_hReplay, &m_replaySink);
+}
+
+VideoSurface::~VideoSurface() { player::UnregisterVideoSink(m_hReplay); }
+
+void VideoSurface::ShowLive() {
+  m_source = Source::kLive;
+  m_nStepWanted = -1;
+  m_strMarker.clear();
+  update();
+}
+
+void VideoSurface::ShowReplay(const QString& marker) {
+  m_source = Source::kReplay;
+  m_strMarker = marker;
+  update();
+}
+
+void VideoSurface::Freeze() {
+  m_source = Source::kFrozen;
+  m_nStepWanted = -1;
+  m_strMarker.clear();
+  update();
+}
+
+int64_t VideoSurface::ShownPts() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_latest ? m_latest->Pts() : -1;
+}
+
+void VideoSurface::ExpectStep(int skip) {
+  m_nStepSeen = 0;
+  m_nStepWanted = skip;
+}
+
+void VideoSurface::TakeReplayPicture(const player::PictureRef& picture) {
+  const Source source = m_source;
+  if (source == Source::kReplay) {
+    Take(picture);
+  } else if (source == Source::kFrozen && m_nStepSeen++ == m_nStepWanted) {
+    Take(picture);
+  }
 }
 
 void VideoSurface::Follow(const QSize& size) { setGeometry(0, 0, size.width(), size.height()); }
@@ -26,6 +73,12 @@ bool VideoSurface::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void VideoSurface::OnDecodedPicture(const player::PictureRef& picture) {
+  if (m_source == Source::kLive) {
+    Take(picture);  // the live port goes on underneath a replay or a freeze
+  }
+}
+
+void VideoSurface::Take(const player::PictureRef& picture) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_latest = picture;
@@ -93,4 +146,21 @@ void VideoSurface::paintEvent(QPaintEvent*) {
     painter.fillRect(bar, Qt::black);
   }
   painter.drawImage(picture.topLeft(), m_converted);
+  if (!m_strMarker.isEmpty()) {
+    DrawMarker(painter, picture);
+  }
+}
+
+void VideoSurface::DrawMarker(QPainter& painter, const QRect& picture) {
+  // Small, in the picture's top left corner: a dark box so it reads on snow or water.
+  QFont font = painter.font();
+  font.setPixelSize(std::max(14, picture.height() / 30));
+  painter.setFont(font);
+  const QRect text = painter.fontMetrics().boundingRect(m_strMarker);
+  const int pad = font.pixelSize() / 3;
+  const QRect box(picture.left() + pad, picture.top() + pad, text.width() + 2 * pad,
+                  text.height() + pad);
+  painter.fillRect(box, QColor(0, 0, 0, 160));
+  painter.setPen(Qt::white);
+  painter.drawText(box, Qt::AlignCenter, m_strMarker);
 }

@@ -8,15 +8,37 @@
 #include <QImage>
 #include <QWidget>
 
+class QPainter;
+
 #include <atomic>
 #include <mutex>
 
 #include "platform/player/decoded_picture.h"
 #include "platform/player/video_sink.h"
+#include "platform/sys/types.h"
 
 class VideoSurface : public QWidget, public player::VideoSink {
  public:
   explicit VideoSurface(QWidget* window);
+  ~VideoSurface() override;
+
+  // What the surface shows: the live port's pictures, a replay port's
+  // pictures (the live ones pass unseen meanwhile), or one picture held
+  // still. Changed on the GUI thread.
+  enum class Source { kLive, kReplay, kFrozen };
+  void ShowLive();
+  // Replay pictures with `marker` in the top left corner.
+  void ShowReplay(const QString& marker);
+  // Holds the picture shown now.
+  void Freeze();
+  // While frozen: of the replay port's next pictures, the one numbered skip
+  // (from 0) replaces the held picture.
+  void ExpectStep(int skip);
+  Source Showing() const { return m_source; }
+  // Time stamp of the picture shown (90 kHz), -1 for none (GUI thread).
+  int64_t ShownPts();
+  // Handle of the replay port's window: its pictures arrive there (GUI thread).
+  HWND ReplayWindow() const { return m_hReplay; }
 
   // player::VideoSink, on a decode thread: never waits for a paint.
   bool TakesDecodedPictures() const override { return true; }
@@ -32,6 +54,29 @@ class VideoSurface : public QWidget, public player::VideoSink {
 
  private:
   void Follow(const QSize& size);
+  void DrawMarker(QPainter& painter, const QRect& picture);
+  void Take(const player::PictureRef& picture);  // any thread: becomes the newest
+  void TakeReplayPicture(const player::PictureRef& picture);  // replay port's thread
+
+  // The replay port's sink: its pictures go to TakeReplayPicture.
+  class ReplaySink : public player::VideoSink {
+   public:
+    explicit ReplaySink(VideoSurface& surface) : m_surface(surface) {}
+    bool TakesDecodedPictures() const override { return true; }
+    void OnDecodedPicture(const player::PictureRef& picture) override {
+      m_surface.TakeReplayPicture(picture);
+    }
+
+   private:
+    VideoSurface& m_surface;
+  };
+  ReplaySink m_replaySink{*this};
+  HWND m_hReplay = nullptr;
+
+  std::atomic<Source> m_source{Source::kLive};
+  std::atomic<int> m_nStepWanted{-1};  // replay picture to show while frozen, -1 none
+  std::atomic<int> m_nStepSeen{0};     // replay pictures seen since ExpectStep
+  QString m_strMarker;                 // GUI thread; drawn over replay pictures
 
   std::mutex m_mutex;  // held only to hand the newest picture over, never while painting
   player::PictureRef m_latest;        // guarded by m_mutex

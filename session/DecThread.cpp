@@ -5,6 +5,7 @@
 
 #include "platform/player/player.h"
 #include "platform/sys/clock.h"
+#include "session/ReplayBuffer.h"
 #include "session/StreamRing.h"
 #include "worklog/WorkLog.h"
 
@@ -80,6 +81,8 @@ DWORD DecThread(void* /*param*/) {
     }
     // 3.4 The result is not looked at: a refused piece is not offered again.
     PlayM4_InputData(g_lPlayPort, scratch.get(), record.dwLen);
+    // Kept as fed, for replays, picture steps and clips.
+    g_replayBuffer.Append(scratch.get(), record.dwLen);
   }
   // 4.
   scratch.reset();

@@ -12,6 +12,7 @@
 #include "platform/sys/thread.h"
 #include "platform/sys/wallclock.h"
 #include "session/DecThread.h"
+#include "session/ReplayBuffer.h"
 #include "session/StreamIntake.h"
 #include "session/StreamRing.h"
 #include "worklog/WorkLog.h"
@@ -159,6 +160,7 @@ void StopSession(SessionDialog& dialog) {
       g_pStreamRing->DiscardRecords();
     }
   }
+  g_replayBuffer.Clear();
   // 5.
   PlayM4_Stop(g_lPlayPort);
   PlayM4_CloseStream(g_lPlayPort);

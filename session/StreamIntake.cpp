@@ -6,6 +6,7 @@
 #include "platform/sys/lock.h"
 #include "platform/sys/thread.h"
 #include "session/DecThread.h"
+#include "session/ReplayBuffer.h"
 #include "session/StreamRing.h"
 
 HWND g_hPlayWnd = nullptr;
@@ -59,6 +60,8 @@ void OpenPlayer(const BYTE* buffer, DWORD size) {
   if (!PlayM4_Play(g_lPlayPort, g_hPlayWnd)) {
     return;
   }
+  // A new stream: what a replay opens its own stream with.
+  g_replayBuffer.Restart(buffer, size);
   g_hDecThread.store(CreateThread(DecThread, nullptr, "DecThread"));
 }
 

@@ -32,73 +32,19 @@ out="${TARNVIEW_BENCH_DIR:-.}"
 readonly width=1920 height=1080 delay_s=2
 readonly settle_s=3    # after start-up or first picture, before measuring
 readonly measure_s=10  # each CPU window; long enough to average over key frames (2 s apart)
-ticks_per_s="$(getconf CLK_TCK)"
+name=app
+source "$build/bench/app/harness.sh"
 
-scratch="$(mktemp -d)"
-started=()
-cleanup() {
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
-    kill "${started[i]}" 2>/dev/null || true
-    wait "${started[i]}" 2>/dev/null || true
-  done
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-fail() { echo "app: $*" >&2; exit 1; }
-now_ms() { date +%s%3N; }
-wait_for() {
-  local limit_s="$1"; shift
-  local deadline=$(($(now_ms) + limit_s * 1000))
-  until "$@"; do
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.05
-  done
-}
-
-# CPU of process $1 over $measure_s seconds, in % of one core (user + system).
-cpu_pct() {
-  local pid="$1" t0 t1 ms0 ms1
-  t0="$(awk '{print $14 + $15}' "/proc/$pid/stat")"; ms0="$(now_ms)"
-  sleep "$measure_s"
-  t1="$(awk '{print $14 + $15}' "/proc/$pid/stat")"; ms1="$(now_ms)"
-  awk -v d="$((t1 - t0))" -v hz="$ticks_per_s" -v ms="$((ms1 - ms0))" \
-    'BEGIN { printf "%.2f", d / hz / (ms / 1000) * 100 }'
-}
-
-stop() {
-  kill "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-}
-
-Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -noreset -nolisten tcp 3>"$scratch/display" \
-  2>"$scratch/xvfb.out" &
-started+=("$!")
-wait_for 10 test -s "$scratch/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$scratch/display")"
-
-# A demo camera with the given options; its port in $port.
-start_camera() {
-  "$democam" --port 0 "$@" >"$scratch/camera.out" 2>&1 &
-  camera=$!
-  started+=("$camera")
-  wait_for 15 grep -q "democam ready" "$scratch/camera.out" || fail "the demo camera did not start"
-  port="$(awk '/democam ready/ {print $NF}' "$scratch/camera.out")"
+write_config() {
   printf '[SysParam]\nip=127.0.0.1\nport=%s\nusr=admin\npwd=60917\ndelaytime=%s\n' \
     "$port" "$delay_s" >"$scratch/work/config.ini"
 }
 
-mkdir -p "$scratch/work" "$scratch/home"
+start_xvfb
 start_camera --size "${width}x${height}" --bitrate 8000
-start_app() {
-  (cd "$scratch/work" && exec env HOME="$scratch/home" QT_QPA_PLATFORM=xcb "$tarnview") \
-    >>"$scratch/app.out" 2>&1 &
-  app=$!
-  started+=("$app")
-  main="$(timeout 20 xdotool search --sync --onlyvisible --name '^Divora$' | head -1)" \
-    || fail "the main dialog did not appear"
-}
+camera="${started[-1]}"
+mkdir -p "$scratch/work" "$scratch/home"
+write_config
 
 # The time to the first picture depends on where the camera's encoder stands
 # when the session connects, so it is taken over a fresh run of the program
@@ -147,6 +93,7 @@ stop "$ffplay_pid"
 
 stop "$camera"
 start_camera --size 3840x2160 --bitrate 16000 --fps 5
+write_config
 start_app
 xdotool windowfocus --sync "$main"
 "$first_picture" space 30000 >/dev/null || fail "no 4K picture after the start"

@@ -31,6 +31,7 @@ DecodedPicture::~DecodedPicture() {
 
 int DecodedPicture::Width() const { return frame_->width; }
 int DecodedPicture::Height() const { return frame_->height; }
+int64_t DecodedPicture::Pts() const { return frame_->pts == AV_NOPTS_VALUE ? -1 : frame_->pts; }
 
 double DecodedPicture::DisplayAspect() const {
   if (frame_->width <= 0 || frame_->height <= 0) {

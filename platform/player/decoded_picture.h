@@ -22,6 +22,9 @@ class DecodedPicture {
 
   int Width() const;   // pixels
   int Height() const;  // pixels
+  // The time stamp its stream gave it (90 kHz, 33 bits), -1 for none: which
+  // picture of the stream this is.
+  int64_t Pts() const;
   // Width over height as the picture is meant to be seen (its pixels may not
   // be square).
   double DisplayAspect() const;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/player/port.h"
+#include "platform/player/presentation_speed.h"
 #include "platform/player/stage_stats.h"
 #include "platform/player/stream_header.h"
 
@@ -84,6 +85,7 @@ BOOL PlayM4_OpenStream(LONG port, const BYTE* header, DWORD headerSize, DWORD bu
   }
   target->input = std::move(input);
   target->counters.Reset();
+  player::SetPresentationSpeed(port, 1.0);
   target->state = PortState::kOpen;
   return TRUE;
 }

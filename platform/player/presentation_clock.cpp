@@ -17,6 +17,13 @@ void PresentationClock::Anchor(double ptsMs, double nowMs) {
   nextTransit_ = 0;
 }
 
+void PresentationClock::SetSpeed(double speed) {
+  if (speed != speed_) {
+    speed_ = speed;
+    anchored_ = false;
+  }
+}
+
 double PresentationClock::Due(int64_t pts, double nowMs) {
   if (pts < 0) {
     return nowMs;  // nothing to pace by
@@ -31,8 +38,8 @@ double PresentationClock::Due(int64_t pts, double nowMs) {
     }
     pts = lastPts_ + step;
   }
-  const double ptsMs = static_cast<double>(pts) / kTicksPerMs;
-  const double stepMs = static_cast<double>(pts - lastPts_) / kTicksPerMs;
+  const double ptsMs = static_cast<double>(pts) / kTicksPerMs / speed_;
+  const double stepMs = static_cast<double>(pts - lastPts_) / kTicksPerMs / speed_;
   lastPts_ = pts;
   if (!anchored_ || stepMs < 0 || stepMs > kJumpMs) {
     Anchor(ptsMs, nowMs);

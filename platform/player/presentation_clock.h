@@ -31,6 +31,9 @@ class PresentationClock {
   // (90 kHz, 33 bits, negative for none) that was decoded at nowMs is due;
   // between nowMs and nowMs + kMaxHoldMs.
   double Due(int64_t pts, double nowMs);
+  // Time stamps run at `speed` times real time from the next picture on
+  // (a change starts the clock afresh).
+  void SetSpeed(double speed);
 
  private:
   void Anchor(double ptsMs, double nowMs);
@@ -41,6 +44,7 @@ class PresentationClock {
   std::array<double, kWindow> transits_{};  // arrival minus time stamp, ms; a ring
   int transitCount_ = 0;     // entries of transits_ in use
   int nextTransit_ = 0;      // where the next one goes
+  double speed_ = 1;         // stream seconds per real second
 };
 
 }  // namespace player

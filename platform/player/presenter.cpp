@@ -3,6 +3,7 @@
 #include <new>
 
 #include "platform/player/diagnostics.h"
+#include "platform/player/presentation_speed.h"
 #include "platform/player/sink_access.h"
 #include "platform/sys/thread.h"
 
@@ -39,6 +40,7 @@ void Presenter::Stop() {
 void Presenter::Push(PictureRef picture, int64_t pts) {
   const double nowMs = std::chrono::duration<double, std::milli>(Clock::now() - epoch_).count();
   std::unique_lock<std::mutex> lock(mutex_);
+  clock_.SetSpeed(PresentationSpeed(port_));
   const double dueMs = clock_.Due(pts, nowMs);
   while (queue_.size() >= kMaxQueuedPictures && !stopping_) {
     queue_.front().due = Clock::now();

@@ -4,10 +4,13 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include <QTest>
+
 #include <atomic>
 #include <mutex>
 
 #include "display/DisPlayDlg.h"
+#include "display/ReplayControl.h"
 #include "display/VideoSurface.h"
 #include "platform/player/decoded_picture.h"
 #include "platform/player/sink_access.h"
@@ -15,6 +18,7 @@ extern "C" {
 #include "platform/ui/keystate.h"
 #include "res/resource.h"
 #include "session/SessionDialog.h"
+#include "session/StreamIntake.h"
 #include "tests/app/AppFixture.h"
 
 namespace {
@@ -152,20 +156,83 @@ TEST_F(DisplayDialog, CloseButtonStopsTheSessionOfTheMainDialogAndHides) {
   EXPECT_EQ(LogMessages().back(), "logout suc\n");
 }
 
-TEST_F(DisplayDialog, DroppedPictureIsNotShownAgainUntilANewOneComes) {
-  m_display->ShowFullScreen();
-  VideoSurface* surface = nullptr;
-  for (QWidget* child : ui::WidgetOf(m_display->m_hWnd)->findChildren<QWidget*>()) {
-    surface = surface != nullptr ? surface : dynamic_cast<VideoSurface*>(child);
-  }
-  ASSERT_NE(surface, nullptr);
+// A 2x2 picture with time stamp pts, as a decoder hands it over.
+player::PictureRef SmallPicture(int64_t pts) {
   AVFrame* frame = av_frame_alloc();
   frame->format = AV_PIX_FMT_YUV420P;
   frame->width = 2;
   frame->height = 2;
-  ASSERT_EQ(av_frame_get_buffer(frame, 0), 0);
-  const player::PictureRef picture = player::DecodedPicture::Share(*frame);
+  frame->pts = pts;
+  player::PictureRef picture;
+  if (av_frame_get_buffer(frame, 0) == 0) {
+    picture = player::DecodedPicture::Share(*frame);
+  }
   av_frame_free(&frame);
+  return picture;
+}
+
+VideoSurface* SurfaceOf(CDisPlayDlg* display) {
+  for (QWidget* child : ui::WidgetOf(display->m_hWnd)->findChildren<QWidget*>()) {
+    if (auto* surface = dynamic_cast<VideoSurface*>(child)) {
+      return surface;
+    }
+  }
+  return nullptr;
+}
+
+bool Deliver(HWND window, const player::PictureRef& picture) {
+  return player::WithVideoSink(window, [&](player::VideoSink& sink) { sink.OnDecodedPicture(picture); });
+}
+
+TEST_F(DisplayDialog, FrozenSurfaceTakesNoLivePictureAndShowsTheStepAskedFor) {
+  VideoSurface* surface = SurfaceOf(m_display);
+  ASSERT_NE(surface, nullptr);
+  ASSERT_TRUE(Deliver(m_display->m_hWnd, SmallPicture(100)));
+  surface->Freeze();
+  ASSERT_TRUE(Deliver(m_display->m_hWnd, SmallPicture(200)));  // live goes on unseen
+  EXPECT_EQ(surface->ShownPts(), 100);
+  surface->ExpectStep(1);
+  for (int64_t pts : {300, 400, 500}) {  // the step port's pictures from its key frame
+    ASSERT_TRUE(Deliver(surface->ReplayWindow(), SmallPicture(pts)));
+  }
+  EXPECT_EQ(surface->ShownPts(), 400);
+  surface->ShowLive();
+  ASSERT_TRUE(Deliver(surface->ReplayWindow(), SmallPicture(600)));  // a late replay picture
+  EXPECT_EQ(surface->ShownPts(), 400);
+  ASSERT_TRUE(Deliver(m_display->m_hWnd, SmallPicture(700)));
+  EXPECT_EQ(surface->ShownPts(), 700);
+}
+
+TEST_F(DisplayDialog, SpaceFreezesOnlyWhileASessionRunsAndRWithNothingHeldStaysLive) {
+  m_display->ShowFullScreen();
+  VideoSurface* surface = SurfaceOf(m_display);
+  ASSERT_NE(surface, nullptr);
+  QWidget* window = ui::WidgetOf(m_display->m_hWnd);
+  QTest::keyClick(window, Qt::Key_Space);
+  EXPECT_EQ(surface->Showing(), VideoSurface::Source::kLive);  // no session
+  g_hDecThread = reinterpret_cast<HANDLE>(0x1);               // stands for a running session
+  QTest::keyClick(window, Qt::Key_Space);
+  EXPECT_EQ(surface->Showing(), VideoSurface::Source::kFrozen);
+  QTest::keyClick(window, Qt::Key_Space);
+  EXPECT_EQ(surface->Showing(), VideoSurface::Source::kLive);
+  QTest::keyClick(window, Qt::Key_R);  // nothing in the replay buffer
+  EXPECT_EQ(surface->Showing(), VideoSurface::Source::kLive);
+  g_hDecThread = nullptr;
+}
+
+TEST(ReplayMarkerText, SpeedsAsTheCoachSetThem) {
+  const std::pair<double, const char*> cases[] = {
+      {0.5, "回放 ½×"}, {0.25, "回放 ¼×"}, {0.75, "回放 ¾×"}, {1.0, "回放 1×"}, {0.6, "回放 0.6×"}};
+  for (const auto& [speed, text] : cases) {
+    EXPECT_EQ(ReplayMarker(speed).toStdString(), text) << speed;
+  }
+}
+
+TEST_F(DisplayDialog, DroppedPictureIsNotShownAgainUntilANewOneComes) {
+  m_display->ShowFullScreen();
+  VideoSurface* surface = SurfaceOf(m_display);
+  ASSERT_NE(surface, nullptr);
+  const player::PictureRef picture = SmallPicture(0);
   ASSERT_NE(picture, nullptr);
   const auto deliver = [&] {
     return player::WithVideoSink(m_display->m_hWnd,

@@ -163,4 +163,28 @@ TEST_F(ReadLocalConfigTest, OptionalRingSizeIsKeptWithinItsRangeWithoutChangingT
   }
 }
 
+TEST_F(ReadLocalConfigTest, ReplayKeysAreKeptWithinTheirRangesWithoutChangingTheSummary) {
+  struct Case {
+    const char* lines;
+    int32_t replaySeconds;
+    double replaySpeed;
+    int32_t clipSeconds;
+  };
+  const Case cases[] = {
+      {"", 8, 0.5, 20},
+      {"replaySeconds=12\nreplaySpeed=0.75\nclipSeconds=45\n", 12, 0.75, 45},
+      {"replaySeconds=1\nreplaySpeed=0.1\nclipSeconds=4\n", 2, 0.25, 5},
+      {"replaySeconds=31\nreplaySpeed=2\nclipSeconds=61\n", 30, 1.0, 60},
+      {"replaySeconds=-1\nreplaySpeed=fast\nclipSeconds=-1\n", 8, 0.5, 20}};
+  for (const Case& c : cases) {
+    const size_t logged = Log().size();
+    // The address first: a key is found by substring, and "clipSeconds" holds "ip".
+    Load(std::string("[SysParam]\nip=127.0.0.1\n") + c.lines);
+    EXPECT_EQ(g_settings.replaySeconds, c.replaySeconds) << c.lines;
+    EXPECT_DOUBLE_EQ(g_settings.replaySpeed, c.replaySpeed) << c.lines;
+    EXPECT_EQ(g_settings.clipSeconds, c.clipSeconds) << c.lines;
+    EXPECT_EQ(Log().substr(logged), kDefaultSummary) << c.lines;
+  }
+}
+
 }  // namespace

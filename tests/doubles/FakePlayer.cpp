@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/player/player.h"
+#include "platform/player/presentation_speed.h"
 #include "platform/sys/clock.h"
 
 namespace fakeplayer {
@@ -200,4 +201,12 @@ BOOL PlayM4_GetJPEG(LONG port, BYTE* buffer, DWORD bufferSize, DWORD* jpegSize) 
   std::memcpy(buffer, s.jpeg.data(), s.jpeg.size());
   *jpegSize = static_cast<DWORD>(s.jpeg.size());
   return result;
+}
+
+// Recorded with the speed in thousandths.
+bool player::SetPresentationSpeed(LONG port, double speed) {
+  auto& s = fakeplayer::TheState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return fakeplayer::Record(s, "SetPresentationSpeed", port,
+                            {static_cast<int64_t>(speed * 1000 + 0.5)}) != 0;
 }

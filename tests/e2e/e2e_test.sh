@@ -4,6 +4,9 @@
 #   start -> the display window takes the keyboard focus; after the delay the
 #   camera's picture fills the screen and moves;
 #   C -> a JPEG named by local time in ~/Pictures/Capture, at the stream's size;
+#   R -> a slowed replay with its marker, the live picture back at its end;
+#   Space -> the picture stands still; Left -> one picture back; Space -> live;
+#   S -> an MP4 clip at the stream's size named by local time, "save clip" logged;
 #   Escape -> the display hides, the stop lines are logged in order, the
 #   session's threads are gone; a second start shows nothing of the first
 #   session within its delay; closing the main dialog ends the process
@@ -16,6 +19,7 @@ shots="$(realpath -m "$4")"
 
 readonly width=1280 height=720  # screen and main stream size, so the picture is not scaled
 readonly delay_s=2
+readonly replay_s=2 replay_speed=0.5  # a replay of 4 s
 # A zone away from UTC (no tzdata needed) so that a snapshot named by UTC is caught.
 export TZ="TST-5:45"
 
@@ -133,6 +137,7 @@ wait_for 15 grep -q "democam ready" "$scratch/camera.out" || fail "the demo came
 port="$(awk '/democam ready/ {print $NF}' "$scratch/camera.out")"
 printf '[SysParam]\nip=127.0.0.1\nport=%s\nusr=admin\npwd=60917\ndelaytime=%s\ndwStreamType=0\ndwLinkMode=0\n' \
   "$port" "$delay_s" >"$work/config.ini"
+printf 'replaySeconds=%s\nreplaySpeed=%s\n' "$replay_s" "$replay_speed" >>"$work/config.ini"
 
 step "first run: start-up"
 start_program
@@ -193,6 +198,78 @@ for jpeg in "$capture"/*.jpg; do
   shows_picture "$jpeg" || fail "snapshot $name.jpg does not hold the camera's picture"
   cp "$jpeg" "$shots/5-snapshot.jpg"
   echo "snapshot $name.jpg: $format"
+done
+
+# Pixels that differ between two screenshots (10 % fuzz).
+differing() {
+  compare -metric AE -fuzz 10% "$1" "$2" null: 2>&1 | awk '{print int($1)}' || true
+}
+# The replay marker in the top left corner: its text is pure white, which the
+# camera's 75 % bars never reach there.
+has_marker() {
+  local white
+  white="$(convert "$1" -crop 240x60+0+0 +repage -colorspace Gray -threshold 96% \
+    -format '%[fx:int(mean*w*h)]' info:)"
+  [ "$white" -gt 40 ]
+}
+
+step "replay: R"
+shot 5a-live-before-replay
+press r
+replay_pressed_ms="$(now_ms)"
+sleep 0.6
+shot 5b-replay-with-marker
+shows_picture "$shots/5b-replay-with-marker.png" || fail "no picture during the replay"
+has_marker "$shots/5b-replay-with-marker.png" || fail "no replay marker in the corner"
+has_marker "$shots/5a-live-before-replay.png" && fail "a replay marker on the live picture"
+sleep 0.5
+shot 5c-replay-later
+[ "$(differing "$shots/5b-replay-with-marker.png" "$shots/5c-replay-later.png")" -gt 2000 ] \
+  || fail "the replay does not move"
+replay_over() { shot 5d-live-after-replay && ! has_marker "$shots/5d-live-after-replay.png"; }
+wait_for 10 replay_over || fail "the live picture did not come back after the replay"
+replayed_ms=$(($(now_ms) - replay_pressed_ms))
+# 2 s at half speed: 4 s, from a key frame up to 2 s earlier: at most 8 s.
+[ "$replayed_ms" -ge 3500 ] || fail "the replay ended after $replayed_ms ms, before its 4 s"
+echo "live again $replayed_ms ms after R"
+
+step "freeze: Space, Left, Space"
+press space
+sleep 0.4
+shot 5e-frozen
+sleep 0.6
+shot 5f-frozen-later
+[ "$(differing "$shots/5e-frozen.png" "$shots/5f-frozen-later.png")" -lt 500 ] \
+  || fail "the picture moves while frozen"
+press Left
+# The step decodes from the key frame before it: up to 2 s of stream.
+stepped() {
+  shot 5g-frozen-one-back
+  [ "$(differing "$shots/5f-frozen-later.png" "$shots/5g-frozen-one-back.png")" -gt 0 ]
+}
+wait_for 5 stepped || fail "Left did not step to another picture"
+press space
+sleep 0.4
+shot 5h-live-again
+sleep 0.6
+shot 5i-live-again-later
+[ "$(differing "$shots/5h-live-again.png" "$shots/5i-live-again-later.png")" -gt 2000 ] \
+  || fail "the picture does not move after the second Space"
+
+step "clip: S"
+press s
+clip_done() { compgen -G "$capture/*.mp4" >/dev/null && grep -q "save clip" "$log"; }
+wait_for 10 clip_done || fail "no MP4 clip in $capture after S"
+compgen -G "$capture/*.part" >/dev/null && fail "a .part file is left after the clip"
+for clip in "$capture"/*.mp4; do
+  name="$(basename "$clip")"
+  [[ "$name" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}\.mp4$ ]] \
+    || fail "clip name $name is not %Y-%m-%d-%H-%M-%S.mp4"
+  grep -qF "save clip $name" "$log" || fail "no \"save clip $name\" in the log"
+  probed="$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height:format=format_name \
+    -of default=nw=1:nk=1 "$clip" | tr '\n' ' ')"
+  [[ "$probed" == "$width $height "*mp4* ]] || fail "clip $name is '$probed'"
+  echo "clip $name: $probed"
 done
 
 step "stop: Escape"

@@ -23,6 +23,7 @@ struct Pacing {
   double streamStepMs;  // time stamp step per picture
   double arrivalStepMs;  // real time per picture (differs: the camera's clock drifts)
   int jitterMs;         // +- network jitter before the DecThread's 10 ms steps
+  double speed = 1.0;   // presentation speed (a slowed replay fed at its own pace)
 };
 
 class PlayerPresentation : public ::testing::TestWithParam<Pacing> {};
@@ -47,6 +48,7 @@ TEST_P(PlayerPresentation, PicturesLeaveAtTheStreamsPaceHeldNoLongerThanTheBound
   const Pacing pacing = GetParam();
   const std::vector<double> arrivals = Arrivals(pacing);
   PresentationClock clock;
+  clock.SetSpeed(pacing.speed);
   std::vector<double> deviations;
   double previous = 0;
   for (int i = 0; i < kPictures; ++i) {
@@ -72,7 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
     Streams, PlayerPresentation,
     ::testing::Values(Pacing{"steady", 40, 40, 0}, Pacing{"jittery", 40, 40, 15},
                       Pacing{"fast_camera_clock", 40, 39.8, 15},
-                      Pacing{"slow_camera_clock", 40, 40.2, 15}, Pacing{"sixty", 1000.0 / 60, 1000.0 / 60, 5}),
+                      Pacing{"slow_camera_clock", 40, 40.2, 15}, Pacing{"sixty", 1000.0 / 60, 1000.0 / 60, 5},
+                      Pacing{"half_speed_replay", 40, 80, 10, 0.5},
+                      Pacing{"quarter_speed_replay", 40, 160, 10, 0.25}),
     PacingName);
 
 TEST(PlayerPresentationJumps, AClockThatJumpsOrStartsAgainIsFollowedAtOnce) {

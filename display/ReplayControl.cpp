@@ -1,0 +1,147 @@
+#include "display/ReplayControl.h"
+
+#include <QKeyEvent>
+
+#include <algorithm>
+#include <cmath>
+
+#include "config/LocalConfig.h"
+#include "display/VideoSurface.h"
+#include "platform/sys/clock.h"
+#include "platform/ui/handles.h"
+#include "session/ClipSaver.h"
+#include "session/ReplayBuffer.h"
+#include "session/StreamIntake.h"
+
+namespace {
+
+// A picture without a time stamp is taken for the newest fed but this many:
+// the decoder and the presenter's queue hold about one at 25/s.
+constexpr int64_t kShownLagPictures = 1;
+
+bool SessionRuns() { return g_hDecThread.load() != nullptr; }
+
+}  // namespace
+
+QString ReplayMarker(double speed) {
+  const struct {
+    double speed;
+    const char* text;
+  } fractions[] = {{0.5, "½"}, {0.25, "¼"}, {0.75, "¾"}};
+  QString text = QString::number(speed, 'g', 3);
+  for (const auto& fraction : fractions) {
+    if (std::abs(speed - fraction.speed) < 1e-6) {
+      text = QString::fromUtf8(fraction.text);
+    }
+  }
+  return QString::fromUtf8("回放 ") + text + QString::fromUtf8("×");
+}
+
+ReplayControl::ReplayControl(QWidget* window, VideoSurface* surface)
+    : QObject(window), m_pSurface(surface) {
+  window->installEventFilter(this);
+}
+
+ReplayControl::~ReplayControl() {
+  m_replay.Stop();
+  m_step.Stop();
+}
+
+bool ReplayControl::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !SessionRuns()) {
+    return QObject::eventFilter(watched, event);
+  }
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const bool repeat = key->isAutoRepeat();
+  switch (key->key()) {
+    case Qt::Key_R:
+      if (!repeat) ToggleReplay();
+      return true;
+    case Qt::Key_Space:
+      if (!repeat) ToggleFreeze();
+      return true;
+    case Qt::Key_Left:
+      Step(-1);  // held down: steps on
+      return true;
+    case Qt::Key_Right:
+      Step(1);
+      return true;
+    case Qt::Key_S:
+      if (!repeat) SaveClip();
+      return true;
+    default:
+      return QObject::eventFilter(watched, event);
+  }
+}
+
+void ReplayControl::ShowLive() {
+  ++m_nReplay;
+  m_replay.Stop();
+  m_step.Stop();
+  m_pSurface->ShowLive();
+}
+
+void ReplayControl::ToggleReplay() {
+  if (m_pSurface->Showing() == VideoSurface::Source::kReplay) {
+    ShowLive();
+    return;
+  }
+  ShowLive();
+  const DWORD from = GetTickCount() - static_cast<DWORD>(g_settings.replaySeconds) * 1000;
+  const unsigned replay = m_nReplay;
+  m_pSurface->ShowReplay(ReplayMarker(g_settings.replaySpeed));
+  const bool started = m_replay.Start(
+      g_replayBuffer.SpanFromKeyBefore(from), m_pSurface->ReplayWindow(), g_settings.replaySpeed,
+      [this, replay] {
+        // On the ReplayThread: the live picture comes back on the GUI thread,
+        // unless another replay or a key took over meanwhile.
+        ui::PostToGui([this, replay] {
+          if (replay == m_nReplay) {
+            ShowLive();
+          }
+        });
+      });
+  if (!started) {
+    ShowLive();
+  }
+}
+
+void ReplayControl::ToggleFreeze() {
+  if (m_pSurface->Showing() == VideoSurface::Source::kFrozen) {
+    ShowLive();
+    return;
+  }
+  // The picture shown stays, a replay's too: its ports go after the freeze,
+  // so that no live picture slips in before it.
+  ++m_nReplay;
+  m_pSurface->Freeze();
+  m_replay.Stop();
+  m_step.Stop();
+  int64_t oldest = 0;
+  int64_t newest = 0;
+  if (!g_replayBuffer.PictureOfPts(m_pSurface->ShownPts(), &m_llFrozen) &&
+      g_replayBuffer.PictureRange(&oldest, &newest)) {
+    m_llFrozen = newest - kShownLagPictures;  // a picture without a time stamp
+  }
+}
+
+void ReplayControl::Step(int pictures) {
+  int64_t oldest = 0;
+  int64_t newest = 0;
+  if (m_pSurface->Showing() != VideoSurface::Source::kFrozen ||
+      !g_replayBuffer.PictureRange(&oldest, &newest)) {
+    return;
+  }
+  // The newest picture cannot be shown alone: the decoder completes a
+  // picture when the next one starts.
+  const int64_t target = std::clamp(m_llFrozen + pictures, oldest, newest - 1);
+  int skip = 0;
+  ReplaySpan span = g_replayBuffer.SpanForPicture(target, &skip);
+  if (span.records.empty()) {
+    return;
+  }
+  m_pSurface->ExpectStep(skip);
+  if (m_step.Start(std::move(span), m_pSurface->ReplayWindow(), 0, nullptr)) {
+    m_llFrozen = target;
+  }
+}

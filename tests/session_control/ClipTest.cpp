@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/sys/clock.h"
+#include "session/ClipSaver.h"
+#include "session/ReplayBuffer.h"
+#include "tests/player/ts_maker.h"
+#include "tests/worklog/LogReader.h"
+#include "tests/worklog/TempDir.h"
+#include "worklog/WorkLog.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 640;   // pixels
+constexpr int kHeight = 360;  // pixels
+constexpr int kFramesPerSecond = 25;
+constexpr int kStreamSeconds = 40;
+
+// ffprobe's "key=value" lines for `file` (fixed argument list, no shell).
+std::string Probe(const std::string& file) {
+  int out[2];
+  if (pipe(out) != 0) {
+    return "";
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::vector<std::string> args = {"/usr/bin/ffprobe", "-v", "error", "-select_streams", "v:0",
+                                   "-show_entries",
+                                   "format=format_name,duration:stream=width,height:frame=pts",
+                                   "-of", "default=nw=1", file};
+  std::vector<char*> argv;
+  for (std::string& arg : args) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string text;
+  char chunk[4096];
+  for (ssize_t got; (got = read(out[0], chunk, sizeof chunk)) > 0;) {
+    text.append(chunk, static_cast<size_t>(got));
+  }
+  close(out[0]);
+  int status = 0;
+  if (spawned == 0) {
+    waitpid(pid, &status, 0);
+  }
+  return spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "";
+}
+
+struct ProbedClip {
+  std::string format;
+  int width = 0, height = 0;
+  double durationSeconds = 0;
+  std::vector<long long> pts;  // of each picture, in the order decoded
+};
+
+ProbedClip ProbeClip(const std::string& file) {
+  ProbedClip clip;
+  std::istringstream lines(Probe(file));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t eq = line.find('=');
+    const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "format_name") clip.format = value;
+    if (key == "width") clip.width = std::stoi(value);
+    if (key == "height") clip.height = std::stoi(value);
+    if (key == "duration") clip.durationSeconds = std::stod(value);
+    if (key == "pts" && value != "N/A") clip.pts.push_back(std::stoll(value));
+  }
+  return clip;
+}
+
+// A replay buffer holding 40 s of a 25 pictures/s stream as the DecThread
+// feeds it, a key frame every 2 s, on the virtual clock.
+class ClipTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    playertest::EncodeSettings settings;
+    settings.width = kWidth;
+    settings.height = kHeight;
+    settings.keyInterval = 2 * kFramesPerSecond;
+    s_stream = new playertest::TsStream(playertest::MakeStream(
+        settings, kStreamSeconds * kFramesPerSecond, playertest::PaintPattern));
+  }
+  static void TearDownTestSuite() { delete s_stream; }
+
+  void SetUp() override {
+    ASSERT_FALSE(s_stream->chunks.empty());
+    ASSERT_NE(g_workLog.OpenFile(m_dir.Path().c_str()), nullptr);
+    sys::UseVirtualClock(1000);
+    m_buffer.Restart(s_stream->header.data(), static_cast<DWORD>(s_stream->header.size()));
+    for (const std::vector<uint8_t>& chunk : s_stream->chunks) {
+      ASSERT_TRUE(m_buffer.Append(chunk.data(), static_cast<DWORD>(chunk.size())));
+      sys::AdvanceVirtualClock(1000 / kFramesPerSecond);
+    }
+  }
+  void TearDown() override {
+    m_saver.Stop();
+    sys::UseRealClock();
+    g_workLog.Close();
+  }
+
+  std::vector<std::string> FilesInDir(const std::string& dir) const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  static playertest::TsStream* s_stream;
+  testutil::TempDir m_dir;
+  ReplayBuffer m_buffer;
+  ClipSaver m_saver;
+};
+
+playertest::TsStream* ClipTest::s_stream = nullptr;
+
+TEST_F(ClipTest, ClipIsAnMp4OfTheCamerasSizeLastingTheSecondsAskedWithPicturesInOrder) {
+  for (DWORD seconds : {20u, 5u}) {
+    const std::string path = m_dir.Path() + "/clip-" + std::to_string(seconds) + ".mp4";
+    ASSERT_TRUE(m_saver.Save(m_buffer, seconds, path));
+    m_saver.Stop();
+    const ProbedClip clip = ProbeClip(path);
+    EXPECT_NE(clip.format.find("mp4"), std::string::npos) << seconds;
+    EXPECT_EQ(clip.width, kWidth);
+    EXPECT_EQ(clip.height, kHeight);
+    EXPECT_NEAR(clip.durationSeconds, seconds, 1.0);
+    ASSERT_GE(clip.pts.size(), (seconds - 1) * kFramesPerSecond);
+    for (size_t i = 1; i < clip.pts.size(); ++i) {
+      ASSERT_LT(clip.pts[i - 1], clip.pts[i]) << "picture " << i;
+    }
+    EXPECT_FALSE(fs::exists(path + ".part"));
+  }
+  EXPECT_EQ(testutil::LogMessages(m_dir.Path()),
+            (std::vector<std::string>{"save clip clip-20.mp4\n", "save clip clip-5.mp4\n"}));
+}
+
+TEST_F(ClipTest, SecondClipOfTheSameNameReplacesTheFirstWhole) {
+  const std::string path = m_dir.Path() + "/same.mp4";
+  ASSERT_TRUE(m_saver.Save(m_buffer, 20, path));
+  ASSERT_TRUE(m_saver.Save(m_buffer, 5, path));
+  m_saver.Stop();
+  EXPECT_EQ(m_saver.SavedCount(), 2);
+  EXPECT_NEAR(ProbeClip(path).durationSeconds, 5, 1.0);
+  std::vector<std::string> files = FilesInDir(m_dir.Path());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"log", "same.mp4"}));
+}
+
+TEST_F(ClipTest, FailureLeavesNoFileAndNoLogEntry) {
+  const std::string missing = m_dir.Path() + "/no-such-folder/clip.mp4";
+  ASSERT_TRUE(m_saver.Save(m_buffer, 20, missing));
+  m_saver.Stop();
+  EXPECT_EQ(m_saver.SavedCount(), 0);
+  EXPECT_FALSE(fs::exists(m_dir.Path() + "/no-such-folder"));
+  EXPECT_TRUE(testutil::LogMessages(m_dir.Path()).empty());
+}
+
+TEST_F(ClipTest, NothingHeldSavesNothing) {
+  ReplayBuffer empty;
+  EXPECT_FALSE(m_saver.Save(empty, 20, m_dir.Path() + "/none.mp4"));
+}
+
+}  // namespace
