@@ -38,18 +38,24 @@ std::string RtspMessage::Header(std::string_view name) const {
 }
 
 ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_t* consumed) {
-  const size_t end = bytes.find("\r\n\r\n");
+  // Lines end in CR LF; some cameras send LF alone, which is taken too.
+  size_t end = bytes.find("\r\n\r\n");
+  size_t blankBytes = 4;
+  if (const size_t lf = bytes.find("\n\n"); lf < end) {
+    end = lf;
+    blankBytes = 2;
+  }
   if (end == std::string_view::npos) {
     return bytes.size() >= kMaxRtspMessageBytes ? ParseResult::kTooLarge : ParseResult::kIncomplete;
   }
-  const size_t headerBytes = end + 4;
+  const size_t headerBytes = end + blankBytes;
   if (headerBytes > kMaxRtspMessageBytes) {
     return ParseResult::kTooLarge;
   }
   RtspMessage parsed;
   std::string_view head = bytes.substr(0, end);
-  size_t lineEnd = head.find("\r\n");
-  parsed.startLine = std::string(head.substr(0, lineEnd));
+  size_t lineEnd = head.find('\n');
+  parsed.startLine = std::string(Trim(head.substr(0, lineEnd)));
   if (parsed.startLine.rfind("RTSP/", 0) == 0) {
     const size_t space = parsed.startLine.find(' ');
     if (space == std::string::npos) {
@@ -64,8 +70,8 @@ ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_
   }
   size_t length = 0;
   while (lineEnd != std::string_view::npos) {
-    head.remove_prefix(lineEnd + 2);
-    lineEnd = head.find("\r\n");
+    head.remove_prefix(lineEnd + 1);
+    lineEnd = head.find('\n');
     const std::string_view line = head.substr(0, lineEnd);
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) {

@@ -39,6 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MessageCase{"WholeWithBody", "RTSP/1.0 200 OK\r\nCSeq: 2\r\nContent-Length: 3\r\n\r\nv=0",
                     ParseResult::kComplete},
+        MessageCase{"LineFeedsAlone", "RTSP/1.0 200 OK\nCSeq: 2\nContent-Length: 3\n\nv=0",
+                    ParseResult::kComplete},
         MessageCase{"BodyStillComing", "RTSP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nv=0",
                     ParseResult::kIncomplete},
         MessageCase{"AnnouncesTwoGigabytes",
