@@ -72,6 +72,20 @@ device::RtspTarget TargetFor(const Login& login, int channel, int streamType) {
           device::ExpandPath(device::CurrentPathTemplate(), channel, streamType)};
 }
 
+// The play of that handle, with layer.mutex held; plays.end() with the reason
+// set as the last error when the layer is not initialised or has no such play.
+std::map<LONG, PlayPtr>::iterator FindPlay(Layer& layer, LONG handle) {
+  if (!layer.initialised) {
+    Fail(NET_DVR_ERR_NOT_INITIALISED);
+    return layer.plays.end();
+  }
+  const auto it = layer.plays.find(handle);
+  if (it == layer.plays.end()) {
+    Fail(NET_DVR_ERR_NO_SUCH_HANDLE);
+  }
+  return it;
+}
+
 // Stops plays outside the layer's lock: a stop waits for a callback in
 // progress, and that callback may call into the layer.
 void StopAll(std::vector<PlayPtr> plays) {
@@ -290,12 +304,9 @@ BOOL NET_DVR_StopRealPlay(LONG realHandle) {
   {
     Layer& layer = TheLayer();
     std::lock_guard<std::mutex> lock(layer.mutex);
-    if (!layer.initialised) {
-      return Fail(NET_DVR_ERR_NOT_INITIALISED);
-    }
-    const auto it = layer.plays.find(realHandle);
+    const auto it = FindPlay(layer, realHandle);
     if (it == layer.plays.end()) {
-      return Fail(NET_DVR_ERR_NO_SUCH_HANDLE);
+      return FALSE;
     }
     play = std::move(it->second);
     layer.plays.erase(it);
@@ -310,12 +321,9 @@ BOOL NET_DVR_GetRealPlayLinkMode(LONG realHandle, DWORD* linkMode) {
   }
   Layer& layer = TheLayer();
   std::lock_guard<std::mutex> lock(layer.mutex);
-  if (!layer.initialised) {
-    return Fail(NET_DVR_ERR_NOT_INITIALISED);
-  }
-  const auto it = layer.plays.find(realHandle);
+  const auto it = FindPlay(layer, realHandle);
   if (it == layer.plays.end()) {
-    return Fail(NET_DVR_ERR_NO_SUCH_HANDLE);
+    return FALSE;
   }
   *linkMode = it->second->LinkMode();
   return Succeed();
