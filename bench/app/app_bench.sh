@@ -17,17 +17,7 @@
 # Writes $TARNVIEW_BENCH_DIR/app.summary.json. bench/run passes Google Benchmark
 # flags to every program; they mean nothing here and are ignored.
 set -euo pipefail
-for arg in "$@"; do
-  case "$arg" in
-    --benchmark_*) ;;
-    *) echo "app: unknown argument $arg" >&2; exit 2 ;;
-  esac
-done
 build="$(cd "$(dirname "$0")/../.." && pwd)"
-tarnview="$build/app/tarnview"
-democam="$build/tools/democam/democam"
-first_picture="$build/bench/app/first_picture"
-out="${TARNVIEW_BENCH_DIR:-.}"
 
 readonly width=1920 height=1080 delay_s=2
 readonly settle_s=3    # after start-up or first picture, before measuring

@@ -1,7 +1,19 @@
 # Shared by the whole-program benchmarks (sourced, not run): a virtual X
 # server of ${width}x${height}, the demo camera, the program, and CPU readings
-# of a process. The sourcing script sets width, height, measure_s and name
-# (its prefix for messages) first.
+# of a process. The sourcing script sets build (the build folder), width,
+# height, measure_s and name (its prefix for messages) first. bench/run passes
+# Google Benchmark flags to every program; they mean nothing here and are
+# ignored, anything else is refused.
+for arg in "$@"; do
+  case "$arg" in
+    --benchmark_*) ;;
+    *) echo "$name: unknown argument $arg" >&2; exit 2 ;;
+  esac
+done
+tarnview="$build/app/tarnview"
+democam="$build/tools/democam/democam"
+first_picture="$build/bench/app/first_picture"
+out="${TARNVIEW_BENCH_DIR:-.}"
 scratch="$(mktemp -d)"
 started=()
 cleanup() {

@@ -7,17 +7,7 @@
 # Writes $TARNVIEW_BENCH_DIR/replay.summary.json. Google Benchmark flags from
 # bench/run are ignored.
 set -euo pipefail
-for arg in "$@"; do
-  case "$arg" in
-    --benchmark_*) ;;
-    *) echo "replay: unknown argument $arg" >&2; exit 2 ;;
-  esac
-done
 build="$(cd "$(dirname "$0")/../.." && pwd)"
-tarnview="$build/app/tarnview"
-democam="$build/tools/democam/democam"
-first_picture="$build/bench/app/first_picture"
-out="${TARNVIEW_BENCH_DIR:-.}"
 
 readonly width=1920 height=1080 delay_s=2
 readonly replay_s=12 replay_speed=0.5  # a replay of 24 s: the measurement fits inside it
