@@ -81,6 +81,19 @@ GstRTSPMediaFactory* MakeFactory(GstRTSPServer* server, const CameraOptions& opt
   return factory;
 }
 
+// A camera's live stream has no position to go to: PLAY starts from now,
+// whatever Range it names. Left in, the Range makes the server seek the shared
+// pipeline, flushing it under every client already watching; a PLAY that meets
+// the flush half-done can even abort the server.
+GstRTSPStatusCode IgnoreRange(GstRTSPClient*, GstRTSPContext* ctx, gpointer) {
+  gst_rtsp_message_remove_header(ctx->request, GST_RTSP_HDR_RANGE, -1);
+  return GST_RTSP_STS_OK;
+}
+
+void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer) {
+  g_signal_connect(client, "pre-play-request", G_CALLBACK(&IgnoreRange), nullptr);
+}
+
 // Without an authentication object the server lets every client in.
 void SetUpAuthentication(GstRTSPServer* server, const CameraOptions& options) {
   if (options.auth == AuthMethod::kNone) {
@@ -117,6 +130,7 @@ CameraServer::CameraServer(const CameraOptions& options) : m_server(gst_rtsp_ser
                                     MakeFactory(m_server, options, ShapeOf(options, 2, 4)));
   g_object_unref(mounts);
   SetUpAuthentication(m_server, options);
+  g_signal_connect(m_server, "client-connected", G_CALLBACK(&OnClientConnected), nullptr);
 }
 
 CameraServer::~CameraServer() {
