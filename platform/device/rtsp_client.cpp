@@ -36,9 +36,9 @@ constexpr int kBusyRetryMs = 20;
 constexpr int kMaxKeepAliveS = 30;
 
 int MsUntil(RtspClient::Clock::time_point deadline) {
+  // Rounded up: a wait that ends before its deadline would only be repeated.
   const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - RtspClient::Clock::now())
-          .count();
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - RtspClient::Clock::now()).count();
   return static_cast<int>(std::clamp<long long>(left, 0, kStopPollMs));
 }
 
