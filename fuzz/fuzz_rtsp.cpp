@@ -1,14 +1,19 @@
 // What a hostile device controls in the RTSP client: its replies, its SDP
 // and its RTP packets. The input is used three ways: as one reply, as an
 // SDP, and as RTP packets (2-byte big-endian length, then the packet; the
-// first byte picks H.264 or H.265). Checks: parsed lengths stay within the
-// input and the bound, and every access unit is whole Annex B within its bound.
+// first byte picks H.264 or H.265, and whether the packets are put back in
+// order as UDP's are, one arriving each millisecond). Checks: parsed lengths
+// stay within the input and the bound, no packet is given out twice, and every
+// access unit is whole Annex B within its bound.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "platform/device/rtp_depacketizer.h"
+#include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_message.h"
 #include "platform/device/sdp.h"
 
@@ -42,12 +47,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const auto codec = (data[0] & 1) != 0 ? device::VideoCodec::kH265 : device::VideoCodec::kH264;
+  const bool reordered = (data[0] & 2) != 0;
   device::RtpDepacketizer depacketizer(codec, 96);
+  device::RtpReorder reorder;
   device::AccessUnit unit;
+  std::vector<uint8_t> packet;
+  size_t offered = 0;
+  size_t given = 0;
   for (size_t at = 1; at + 2 <= size;) {
     const size_t length = std::min<size_t>(size_t{data[at]} << 8 | data[at + 1], size - at - 2);
-    depacketizer.Push(data + at + 2, length);
+    packet.assign(data + at + 2, data + at + 2 + length);
     at += 2 + length;
+    const auto now = device::RtpReorder::Clock::time_point{} + std::chrono::milliseconds(offered++);
+    if (!reordered || reorder.Offer(packet, now)) {
+      ++given;
+      depacketizer.Push(packet.data(), packet.size());
+    }
+    while (reordered && reorder.Pop(&packet, now)) {
+      ++given;
+      depacketizer.Push(packet.data(), packet.size());
+    }
+    Check(given <= offered);
     while (depacketizer.Pop(&unit)) {
       Check(unit.bytes.size() >= 5 &&
             unit.bytes.size() <= device::RtpDepacketizer::kMaxAccessUnitBytes);

@@ -124,6 +124,7 @@ DWORD RtspSource::OpenOnce(const SourceRequest& request, bool describeOnly) {
   m_parameters = parameters;
   m_clockRate = video.clockRate;
   m_depacketizer = std::make_unique<RtpDepacketizer>(video.codec, video.payloadType);
+  m_reorder = RtpReorder{};
   m_haveTime = false;
   return NET_DVR_NOERROR;
 }
@@ -134,13 +135,10 @@ int RtspSource::Read(AVPacket* packet) {
   }
   AccessUnit unit;
   while (!m_depacketizer->Pop(&unit)) {
-    if (!m_havePacket) {
-      const int got = m_client.ReadRtp(&m_packet, After(m_readDeadlineMs));
-      if (got <= 0) {
-        return got == 0 ? AVERROR(ETIMEDOUT) : AVERROR_EOF;
-      }
+    const int got = NextPacket();
+    if (got <= 0) {
+      return got == 0 ? AVERROR(ETIMEDOUT) : AVERROR_EOF;
     }
-    m_havePacket = false;
     m_depacketizer->Push(m_packet.data(), m_packet.size());
   }
   const int result = av_new_packet(packet, static_cast<int>(unit.bytes.size()));
@@ -163,6 +161,32 @@ int RtspSource::Read(AVPacket* packet) {
     packet->flags |= AV_PKT_FLAG_KEY;
   }
   return 0;
+}
+
+int RtspSource::NextPacket() {
+  const auto deadline = After(m_readDeadlineMs);
+  for (;;) {
+    if (m_reorder.Pop(&m_packet, RtspClient::Clock::now())) {
+      return 1;
+    }
+    if (!m_havePacket) {
+      // Not past the moment a held packet stops waiting for the gap before it.
+      const int got = m_client.ReadRtp(&m_packet, std::min(deadline, m_reorder.HoldUntil()));
+      if (got < 0) {
+        return -1;
+      }
+      if (got == 0) {
+        if (RtspClient::Clock::now() >= deadline) {
+          return 0;
+        }
+        continue;
+      }
+    }
+    m_havePacket = false;
+    if (!m_udp || m_reorder.Offer(m_packet, RtspClient::Clock::now())) {
+      return 1;
+    }
+  }
 }
 
 const AVCodecParameters* RtspSource::Parameters() const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/device/rtp_depacketizer.h"
+#include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_client.h"
 #include "platform/sys/types.h"
 
@@ -50,10 +51,14 @@ class RtspSource {
  private:
   DWORD OpenOnce(const SourceRequest& request, bool describeOnly);
   DWORD Play(bool udp, RtspClient::Clock::time_point deadline);
+  // The next RTP packet, in sequence order over UDP, into m_packet: 1; 0 when
+  // nothing came within the read deadline; -1 when the stream broke.
+  int NextPacket();
 
   const std::atomic<bool>* m_stop;
   RtspClient m_client;
   std::unique_ptr<RtpDepacketizer> m_depacketizer;
+  RtpReorder m_reorder;  // UDP only
   AVCodecParameters* m_parameters = nullptr;
   std::vector<uint8_t> m_packet;  // the RTP packet being taken apart
   bool m_havePacket = false;      // m_packet came with the open and is not taken yet

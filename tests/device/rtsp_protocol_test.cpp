@@ -1,6 +1,6 @@
 // The device layer's RTSP pieces on their own: replies bounded before
 // anything is allocated for them, the one video medium picked from any SDP,
-// RTP joined back into whole pictures for H.264 and H.265, and the login and
+// RTP put back in order and joined into whole pictures for H.264 and H.265, and the login and
 // real play against a device that refuses transports or announces a huge reply.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -11,9 +11,15 @@
 
 #include "platform/device/device.h"
 #include "platform/device/rtp_depacketizer.h"
+#include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_message.h"
+#include "platform/device/rtsp_source.h"
 #include "platform/device/sdp.h"
 #include "tests/device/scripted_device.h"
+
+extern "C" {
+#include <libavcodec/packet.h>
+}
 
 namespace device {
 namespace {
@@ -181,6 +187,63 @@ TEST(DepacketizerLoss, LostFragmentDropsItsNalUnitAndANewTimeStampEndsAPicture) 
   EXPECT_FALSE(depacketizer.Pop(&unit));
 }
 
+// Packets as UDP hands them over (sequence number, arrival ms) and as the
+// reorder gives them out, to a reading loop that waits no longer than
+// HoldUntil(): late packets and copies are dropped, a gap given up after 20 ms.
+using Arrivals = std::vector<std::pair<uint16_t, int>>;
+
+class Reorder : public ::testing::TestWithParam<std::pair<Arrivals, Arrivals>> {};
+
+TEST_P(Reorder, GivesPacketsOutInSequenceOrWhenTheGapIsGivenUp) {
+  const auto at = [](int ms) {
+    return RtpReorder::Clock::time_point{} + std::chrono::milliseconds(ms);
+  };
+  RtpReorder reorder;
+  Arrivals given;
+  Bytes out;
+  const auto popDue = [&](int ms) {
+    while (reorder.Pop(&out, at(ms))) {
+      given.emplace_back(static_cast<uint16_t>(out[2] << 8 | out[3]), ms);
+    }
+  };
+  const auto holdMs = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(reorder.HoldUntil() - at(0))
+        .count();
+  };
+  for (const auto& [sequence, ms] : GetParam().first) {
+    while (reorder.HoldUntil() <= at(ms)) {
+      popDue(static_cast<int>(holdMs()));
+    }
+    if (reorder.Offer(Rtp(sequence, 0, false, {0x41}), at(ms))) {
+      given.emplace_back(sequence, ms);
+    }
+    popDue(ms);
+  }
+  EXPECT_EQ(given, GetParam().second);
+  EXPECT_EQ(reorder.HoldUntil(), RtpReorder::Clock::time_point::max()) << "nothing left waiting";
+}
+
+Arrivals BurstBehindGap(int ms) {  // 1, then 129 packets from 3 on: past the bound
+  Arrivals burst = {{1, 0}};
+  for (uint16_t s = 3; s < 3 + RtpReorder::kMaxHeldPackets + 1; ++s) {
+    burst.emplace_back(s, ms);
+  }
+  return burst;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arrivals, Reorder,
+    ::testing::Values(
+        std::pair{Arrivals{{1, 0}, {3, 1}, {3, 2}, {2, 3}, {2, 4}, {4, 5}},  // swapped, copies
+                  Arrivals{{1, 0}, {2, 3}, {3, 3}, {4, 5}}},
+        std::pair{Arrivals{{1, 0}, {3, 5}, {4, 6}, {2, 40}, {5, 41}},  // 2 lost, then late
+                  Arrivals{{1, 0}, {3, 25}, {4, 25}, {5, 41}}},
+        std::pair{Arrivals{{65534, 0}, {0, 1}, {65535, 2}},
+                  Arrivals{{65534, 0}, {65535, 2}, {0, 2}}},
+        std::pair{Arrivals{{5000, 0}, {10, 1}, {40000, 2}},  // numbered afresh, back or ahead
+                  Arrivals{{5000, 0}, {10, 1}, {40000, 2}}},
+        std::pair{BurstBehindGap(2), BurstBehindGap(2)}));
+
 // Login and real play against a device shaped by the test.
 class ScriptedDeviceTest : public ::testing::Test {
  protected:
@@ -269,6 +332,28 @@ TEST_F(ScriptedDeviceTest, NeitherTransportDeliveringFailsTheRealPlay) {
   ASSERT_GE(login, 0);
   EXPECT_LT(Play(login, 1), 0) << "UDP set up but silent, TCP refused";
   EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_STREAM);
+}
+
+// Over UDP the last two pieces of a key frame swap places on the way: the
+// picture still comes out whole and a place to start decoding.
+TEST_F(ScriptedDeviceTest, PacketsOutOfOrderOverUdpJoinIntoTheWholePicture) {
+  const std::vector<Bytes> sent = {
+      Rtp(1, 100, false, {0x7C, 0x85, 0xA}),  // IDR start
+      Rtp(3, 100, true, {0x7C, 0x45, 0xC}),   // IDR end, the picture's last packet
+      Rtp(2, 100, false, {0x7C, 0x05, 0xB}),  // IDR middle, overtaken
+  };
+  testing_device::ScriptedDevice device(
+      {testing_device::SdpWithAudioFirst(0), false, false, 0, false, sent});
+  RtspSource source(nullptr);
+  ASSERT_EQ(source.Open({{"127.0.0.1", device.Port(), "", "", "/ch1/main"}, true, 2000}, false),
+            NET_DVR_NOERROR);
+  ASSERT_TRUE(source.Udp());
+  AVPacket* packet = av_packet_alloc();
+  ASSERT_EQ(source.Read(packet), 0);
+  EXPECT_EQ(Bytes(packet->data, packet->data + packet->size),
+            (Bytes{0, 0, 0, 1, 0x65, 0xA, 0xB, 0xC}));
+  EXPECT_NE(packet->flags & AV_PKT_FLAG_KEY, 0);
+  av_packet_free(&packet);
 }
 
 }  // namespace

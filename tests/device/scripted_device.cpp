@@ -81,8 +81,13 @@ void ScriptedDevice::SendRtpTo(int port) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   to.sin_port = htons(static_cast<uint16_t>(port));
-  const unsigned char rtp[] = {0x80, 0xE0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0x41, 0x9A};
-  sendto(fd, rtp, sizeof rtp, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  std::vector<std::vector<unsigned char>> packets = m_answers.udpPackets;
+  if (packets.empty()) {
+    packets.push_back({0x80, 0xE0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0x41, 0x9A});
+  }
+  for (const auto& rtp : packets) {
+    sendto(fd, rtp.data(), rtp.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  }
   close(fd);
 }
 

@@ -1,12 +1,13 @@
 // A device on 127.0.0.1 that speaks just enough RTSP for a test to shape its
 // answers: the SDP it describes, which transports it refuses (461), a reply
 // that announces a huge body. Over TCP it never sends RTP; over UDP it sends
-// one packet after PLAY unless `silentUdp`. Counts what it was asked.
+// its packets after PLAY unless `silentUdp`. Counts what it was asked.
 #pragma once
 
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace testing_device {
 
@@ -16,6 +17,8 @@ struct ScriptedAnswers {
   bool refuseUdp = false;       // SETUP over UDP answered 461
   long long hugeBodyBytes = 0;  // > 0: DESCRIBE announces this body and streams zeros
   bool silentUdp = false;       // UDP set up, but nothing ever sent
+  // RTP packets sent over UDP in this order; empty: one small slice.
+  std::vector<std::vector<unsigned char>> udpPackets{};
 };
 
 class ScriptedDevice {
