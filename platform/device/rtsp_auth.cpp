@@ -2,11 +2,15 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <optional>
 #include <random>
 
 extern "C" {
 #include <libavutil/base64.h>
 #include <libavutil/md5.h>
+#include <libavutil/mem.h>
+#include <libavutil/sha.h>
 }
 
 #include "platform/device/text.h"
@@ -14,16 +18,61 @@ extern "C" {
 namespace device {
 namespace {
 
-std::string Md5Hex(std::string_view text) {
-  uint8_t digest[16];
-  av_md5_sum(digest, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+std::string Hex(const uint8_t* bytes, size_t size) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;
-  for (const uint8_t byte : digest) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
+  for (size_t i = 0; i < size; ++i) {
+    hex += kHex[bytes[i] >> 4];
+    hex += kHex[bytes[i] & 15];
   }
   return hex;
+}
+
+std::string HashHex(DigestAlgorithm algorithm, std::string_view text) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  if (algorithm == DigestAlgorithm::kMd5 || algorithm == DigestAlgorithm::kMd5Sess) {
+    uint8_t digest[16];
+    av_md5_sum(digest, bytes, text.size());
+    return Hex(digest, sizeof digest);
+  }
+  uint8_t digest[32];
+  AVSHA* sha = av_sha_alloc();
+  if (sha == nullptr) {
+    return {};  // an empty response is refused like a wrong password
+  }
+  av_sha_init(sha, 256);
+  av_sha_update(sha, bytes, text.size());
+  av_sha_final(sha, digest);
+  av_free(sha);
+  return Hex(digest, sizeof digest);
+}
+
+std::optional<DigestAlgorithm> AlgorithmNamed(std::string_view name) {
+  if (name.empty() || EqualsNoCase(name, "MD5")) {
+    return DigestAlgorithm::kMd5;
+  }
+  if (EqualsNoCase(name, "MD5-sess")) {
+    return DigestAlgorithm::kMd5Sess;
+  }
+  if (EqualsNoCase(name, "SHA-256")) {
+    return DigestAlgorithm::kSha256;
+  }
+  if (EqualsNoCase(name, "SHA-256-sess")) {
+    return DigestAlgorithm::kSha256Sess;
+  }
+  return std::nullopt;  // SHA-512-256 and what may come: not answered
+}
+
+// Whether a comma-separated list holds `token` (qop="auth,auth-int").
+bool ListHolds(std::string_view list, std::string_view token) {
+  while (!list.empty()) {
+    const size_t comma = list.find(',');
+    if (EqualsNoCase(Trim(list.substr(0, comma)), token)) {
+      return true;
+    }
+    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+  }
+  return false;
 }
 
 // A parameter of a challenge: name=value or name="value", comma separated.
@@ -88,21 +137,50 @@ bool RtspAuth::IsUsableUser(std::string_view user) {
   return true;
 }
 
-bool RtspAuth::Challenge(std::string_view wwwAuthenticate) {
-  if (StartsWithNoCase(wwwAuthenticate, "Digest ")) {
-    const std::string_view rest = wwwAuthenticate.substr(7);
-    m_scheme = Scheme::kDigest;
-    m_realm = ChallengeParameter(rest, "realm");
-    m_nonce = ChallengeParameter(rest, "nonce");
-    m_opaque = ChallengeParameter(rest, "opaque");
-    const std::string qop = ChallengeParameter(rest, "qop");
-    m_qopAuth = qop.find("auth") != std::string::npos;
-    m_nonceCount = 0;
-    return true;
+std::string DigestResponse(const DigestParts& p) {
+  const auto h = [&](std::string_view text) { return HashHex(p.algorithm, text); };
+  const auto join = [](std::initializer_list<std::string_view> parts) {
+    std::string joined;
+    bool first = true;
+    for (const std::string_view part : parts) {
+      joined += first ? "" : ":";
+      joined += part;
+      first = false;
+    }
+    return joined;
+  };
+  std::string ha1 = h(join({p.user, p.realm, p.password}));
+  if (p.algorithm == DigestAlgorithm::kMd5Sess || p.algorithm == DigestAlgorithm::kSha256Sess) {
+    ha1 = h(join({ha1, p.nonce, p.cnonce}));
   }
-  if (StartsWithNoCase(wwwAuthenticate, "Basic") && m_scheme != Scheme::kDigest) {
-    m_scheme = Scheme::kBasic;
-    return true;
+  const std::string ha2 = h(join({p.method, p.uri}));
+  if (p.qop.empty()) {
+    return h(join({ha1, p.nonce, ha2}));
+  }
+  return h(join({ha1, p.nonce, p.count, p.cnonce, p.qop, ha2}));
+}
+
+bool RtspAuth::Challenge(const std::vector<std::string_view>& wwwAuthenticate) {
+  m_scheme = Scheme::kNone;
+  for (const std::string_view offer : wwwAuthenticate) {
+    if (StartsWithNoCase(offer, "Digest ")) {
+      const std::string_view rest = offer.substr(7);
+      const std::string name = ChallengeParameter(rest, "algorithm");
+      const std::optional<DigestAlgorithm> algorithm = AlgorithmNamed(name);
+      if (!algorithm || (m_scheme == Scheme::kDigest && *algorithm >= m_algorithm)) {
+        continue;  // cannot be answered, or no stronger than the one kept
+      }
+      m_scheme = Scheme::kDigest;
+      m_algorithm = *algorithm;
+      m_algorithmName = name;
+      m_realm = ChallengeParameter(rest, "realm");
+      m_nonce = ChallengeParameter(rest, "nonce");
+      m_opaque = ChallengeParameter(rest, "opaque");
+      m_qopAuth = ListHolds(ChallengeParameter(rest, "qop"), "auth");
+      m_nonceCount = 0;
+    } else if (StartsWithNoCase(offer, "Basic") && m_scheme == Scheme::kNone) {
+      m_scheme = Scheme::kBasic;
+    }
   }
   return m_scheme != Scheme::kNone;
 }
@@ -120,23 +198,25 @@ std::string RtspAuth::Authorization(std::string_view method, std::string_view ur
   if (m_scheme != Scheme::kDigest) {
     return {};
   }
-  const std::string ha1 = Md5Hex(m_user + ":" + m_realm + ":" + m_password);
-  const std::string ha2 = Md5Hex(std::string(method) + ":" + std::string(uri));
   std::string header = "Digest username=" + Quoted(m_user) + ", realm=" + Quoted(m_realm) +
                        ", nonce=" + Quoted(m_nonce) + ", uri=" + Quoted(uri);
-  std::string response;
+  if (!m_algorithmName.empty()) {
+    header += ", algorithm=" + m_algorithmName;
+  }
+  DigestParts parts{m_algorithm, m_user, m_realm, m_password, m_nonce, method, uri, {}, {}, {}};
+  char count[9];
+  char cnonce[17];
   if (m_qopAuth) {
-    char count[9];
     std::snprintf(count, sizeof count, "%08x", ++m_nonceCount);
-    char cnonce[17];
     std::snprintf(
         cnonce, sizeof cnonce, "%016llx",
         static_cast<unsigned long long>(std::random_device{}()) << 32 | std::random_device{}());
-    response = Md5Hex(ha1 + ":" + m_nonce + ":" + count + ":" + cnonce + ":auth:" + ha2);
+    parts.qop = "auth";
+    parts.count = count;
+    parts.cnonce = cnonce;
     header += ", qop=auth, nc=" + std::string(count) + ", cnonce=\"" + cnonce + "\"";
-  } else {
-    response = Md5Hex(ha1 + ":" + m_nonce + ":" + ha2);
   }
+  const std::string response = DigestResponse(parts);
   header += ", response=\"" + response + "\"";
   if (!m_opaque.empty()) {
     header += ", opaque=" + Quoted(m_opaque);

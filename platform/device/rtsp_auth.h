@@ -5,18 +5,33 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace device {
+
+// Digest's hash and whether the session variant ("-sess") folds the nonces
+// into the first hash. Stronger first: the order of preference.
+enum class DigestAlgorithm { kSha256, kSha256Sess, kMd5, kMd5Sess };
+
+// One Digest answer's parts. `qop` is "auth", or empty for a device that
+// asked for none (then `count` and `cnonce` are not used).
+struct DigestParts {
+  DigestAlgorithm algorithm = DigestAlgorithm::kMd5;
+  std::string_view user, realm, password, nonce, method, uri, qop, count, cnonce;
+};
+
+// The "response" value of a Digest answer: lower-case hex of its hash.
+std::string DigestResponse(const DigestParts& parts);
 
 class RtspAuth {
  public:
   RtspAuth(std::string user, std::string password)
       : m_user(std::move(user)), m_password(std::move(password)) {}
 
-  // Takes the WWW-Authenticate value(s) of a 401; Digest is preferred over
-  // Basic when both are offered (pass each header value in turn). False when
-  // no scheme we can answer was offered.
-  bool Challenge(std::string_view wwwAuthenticate);
+  // Takes the WWW-Authenticate values of one 401 and keeps the strongest
+  // challenge we can answer: Digest with SHA-256, then with MD5, then Basic.
+  // False when none of them can be answered.
+  bool Challenge(const std::vector<std::string_view>& wwwAuthenticate);
   // The Authorization header value for a request, or empty before any
   // challenge was taken.
   std::string Authorization(std::string_view method, std::string_view uri);
@@ -29,6 +44,8 @@ class RtspAuth {
   std::string m_user;
   std::string m_password;
   Scheme m_scheme = Scheme::kNone;
+  DigestAlgorithm m_algorithm = DigestAlgorithm::kMd5;
+  std::string m_algorithmName;  // as the device named it; empty when it named none
   std::string m_realm;
   std::string m_nonce;
   std::string m_opaque;

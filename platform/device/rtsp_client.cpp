@@ -307,13 +307,13 @@ DWORD RtspClient::Exchange(const std::string& method, const std::string& uri,
     if (answer->status == 401 && !challenged) {
       // One more round only to answer the authentication challenge.
       challenged = true;
-      bool offered = false;
+      std::vector<std::string_view> offers;
       for (const auto& [name, value] : answer->headers) {
         if (strcasecmp(name.c_str(), "WWW-Authenticate") == 0) {
-          offered = m_auth.Challenge(value) || offered;
+          offers.push_back(value);
         }
       }
-      if (offered) {
+      if (m_auth.Challenge(offers)) {
         continue;
       }
     }

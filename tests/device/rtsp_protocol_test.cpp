@@ -12,6 +12,7 @@
 #include "platform/device/device.h"
 #include "platform/device/rtp_depacketizer.h"
 #include "platform/device/rtp_reorder.h"
+#include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_message.h"
 #include "platform/device/rtsp_source.h"
 #include "platform/device/sdp.h"
@@ -185,6 +186,41 @@ TEST(DepacketizerLoss, LostFragmentDropsItsNalUnitAndANewTimeStampEndsAPicture) 
   ASSERT_TRUE(depacketizer.Pop(&unit));
   EXPECT_EQ(unit.rtpTime, 200u);
   EXPECT_FALSE(depacketizer.Pop(&unit));
+}
+
+// Digest answers against the published examples of RFC 2617 and RFC 7616 (and
+// their session variant), and the challenge kept among a 401's offers.
+TEST(DigestAuth, AnswersEachAlgorithmAndKeepsTheStrongestOffer) {
+  const char* nonce7616 = "7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v";
+  const char* cnonce7616 = "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ";
+  const DigestParts rfc7616{DigestAlgorithm::kSha256, "Mufasa", "http-auth@example.org",
+                            "Circle of Life", nonce7616, "GET", "/dir/index.html", "auth",
+                            "00000001", cnonce7616};
+  EXPECT_EQ(DigestResponse(rfc7616),
+            "753927fa0e85d155564e2e272a28d1802ca10daf4496794697cf8db5856cb6c1");
+  DigestParts md5 = rfc7616;
+  md5.algorithm = DigestAlgorithm::kMd5;
+  EXPECT_EQ(DigestResponse(md5), "8ca523f5e9506fed4657c9700eebdbec");
+  DigestParts rfc2617{DigestAlgorithm::kMd5, "Mufasa", "testrealm@host.com", "Circle Of Life",
+                      "dcd98b7102dd2f0e8b11d0f600bfb0c093", "GET", "/dir/index.html", "auth",
+                      "00000001", "0a4f113b"};
+  EXPECT_EQ(DigestResponse(rfc2617), "6629fae49393a05397450978507c4ef1");
+  rfc2617.algorithm = DigestAlgorithm::kMd5Sess;
+  EXPECT_EQ(DigestResponse(rfc2617), "8e3825c57e897f5a0dec6c2d4e5059d0");
+
+  RtspAuth auth("admin", "pw");
+  EXPECT_TRUE(auth.Challenge({"Digest realm=\"r\", nonce=\"n\", qop=\"auth-int, auth\"",
+                              "Digest realm=\"r\", nonce=\"m\", algorithm=SHA-256",
+                              "Basic realm=\"r\""}));
+  std::string header = auth.Authorization("DESCRIBE", "rtsp://cam/ch1/main");
+  EXPECT_NE(header.find("nonce=\"m\", uri=\"rtsp://cam/ch1/main\", algorithm=SHA-256"),
+            std::string::npos)
+      << header;
+  EXPECT_EQ(header.find("qop"), std::string::npos) << "the SHA-256 offer asked for none";
+  EXPECT_TRUE(auth.Challenge({"Digest realm=\"r\", nonce=\"n\", algorithm=SHA-512-256",
+                              "Basic realm=\"r\""}));
+  EXPECT_EQ(auth.Authorization("DESCRIBE", "u").rfind("Basic ", 0), 0u);
+  EXPECT_FALSE(auth.Challenge({"Digest realm=\"r\", nonce=\"n\", algorithm=SHA-512-256"}));
 }
 
 // Packets as UDP hands them over (sequence number, arrival ms) and as the
