@@ -1,6 +1,6 @@
-// What a hostile device controls in the RTSP client: its replies, its SDP
-// and its RTP packets. The input is used three ways: as one reply, as an
-// SDP, and as RTP packets (2-byte big-endian length, then the packet; the
+// What a hostile device controls in the RTSP client: its replies, its
+// authentication challenge, its SDP and its RTP packets. The input is used four
+// ways: as one reply, as a challenge, as an SDP, and as RTP packets (2-byte big-endian length, then the packet; the
 // first byte picks H.264 or H.265, and whether the packets are put back in
 // order as UDP's are, one arriving each millisecond). Checks: parsed lengths
 // stay within the input and the bound, no packet is given out twice, and every
@@ -14,6 +14,7 @@
 
 #include "platform/device/rtp_depacketizer.h"
 #include "platform/device/rtp_reorder.h"
+#include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_message.h"
 #include "platform/device/sdp.h"
 
@@ -35,6 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (device::ParseRtspMessage(text, &message, &consumed) == device::ParseResult::kComplete) {
     Check(consumed <= size && consumed <= device::kMaxRtspMessageBytes);
     Check(message.body.size() < consumed);
+  }
+
+  device::RtspAuth auth("admin", "password");
+  if (auth.Challenge({text})) {
+    Check(!auth.Authorization("DESCRIBE", "rtsp://127.0.0.1:554/ch1/main").empty());
   }
 
   device::SdpVideo video;
