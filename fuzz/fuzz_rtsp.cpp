@@ -2,9 +2,10 @@
 // authentication challenge, its SDP and its RTP packets. The input is used four
 // ways: as one reply, as a challenge, as an SDP, and as RTP packets (2-byte big-endian length, then the packet; the
 // first byte picks H.264 or H.265, and whether the packets are put back in
-// order as UDP's are, one arriving each millisecond). Checks: parsed lengths
-// stay within the input and the bound, no packet is given out twice, and every
-// access unit is whole Annex B within its bound.
+// order as UDP's are, one arriving each millisecond, and reported on). Checks:
+// parsed lengths stay within the input and the bound, no packet is given out
+// twice, every access unit is whole Annex B within its bound, and the
+// reception report is whole 32-bit words.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/device/rtp_depacketizer.h"
+#include "platform/device/rtcp_report.h"
 #include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_message.h"
@@ -56,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool reordered = (data[0] & 2) != 0;
   device::RtpDepacketizer depacketizer(codec, 96);
   device::RtpReorder reorder;
+  device::RtcpReport report(1);
   device::AccessUnit unit;
   std::vector<uint8_t> packet;
   size_t offered = 0;
@@ -64,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t length = std::min<size_t>(size_t{data[at]} << 8 | data[at + 1], size - at - 2);
     packet.assign(data + at + 2, data + at + 2 + length);
     at += 2 + length;
+    report.Received(packet.data(), packet.size(), static_cast<uint32_t>(offered * 90));
     const auto now = device::RtpReorder::Clock::time_point{} + std::chrono::milliseconds(offered++);
     if (!reordered || reorder.Offer(packet, now)) {
       ++given;
@@ -80,5 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(unit.bytes[0] == 0 && unit.bytes[1] == 0 && unit.bytes[2] == 0 && unit.bytes[3] == 1);
     }
   }
+  Check(report.Build().size() % 4 == 0);
   return 0;
 }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <thread>
 
 #include "platform/device/device.h"
@@ -84,6 +85,20 @@ int FirstOfRange(const std::string& range) {
     return -1;
   }
   return std::atoi(range.c_str());
+}
+
+// "a-b" of a Transport parameter: b, or a + 1 when only a is given, or -1.
+int SecondOfRange(const std::string& range) {
+  const size_t dash = range.find('-');
+  if (dash == std::string::npos) {
+    const int first = FirstOfRange(range);
+    return first >= 0 ? first + 1 : -1;
+  }
+  return FirstOfRange(range.substr(dash + 1));
+}
+
+uint32_t RandomSsrc() {
+  return std::random_device{}();
 }
 
 }  // namespace
@@ -349,6 +364,7 @@ DWORD RtspClient::Describe(const RtspTarget& target, Clock::time_point deadline,
   }
   m_sessionUrl = base.empty() ? m_url : base;
   m_controlUrl = ResolveControl(m_sessionUrl, video->control);
+  m_clockRate = video->clockRate > 0 ? video->clockRate : 90000;
   return NET_DVR_NOERROR;
 }
 
@@ -420,9 +436,20 @@ DWORD RtspClient::Setup(bool udp, Clock::time_point deadline) {
   m_timeoutS = timeout > 0 ? timeout : 60;
   const std::string answered = answer.Header("Transport");
   if (!udp) {
-    const int channel = FirstOfRange(HeaderParameter(answered, "interleaved"));
+    const std::string channels = HeaderParameter(answered, "interleaved");
+    const int channel = FirstOfRange(channels);
     m_rtpChannel = channel >= 0 && channel < 256 ? channel : 0;
+    const int rtcpChannel = SecondOfRange(channels);
+    m_rtcpChannel = rtcpChannel >= 0 && rtcpChannel < 256 ? rtcpChannel : m_rtpChannel + 1;
+  } else {
+    // The device's RTCP port; a device that names none gets no reports.
+    socklen_t length = sizeof m_deviceRtcp;
+    getpeername(m_tcp, reinterpret_cast<sockaddr*>(&m_deviceRtcp), &length);
+    const int port = SecondOfRange(HeaderParameter(answered, "server_port"));
+    reinterpret_cast<sockaddr_in&>(m_deviceRtcp).sin_port =  // same offset for IPv6
+        htons(static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
   }
+  m_report = RtcpReport(RandomSsrc());
   m_udp = udp;
   return NET_DVR_NOERROR;
 }
@@ -436,6 +463,7 @@ DWORD RtspClient::Play(Clock::time_point deadline) {
   }
   m_nextKeepAlive =
       Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
+  m_nextReport = Clock::now() + std::chrono::milliseconds(RtcpReport::kIntervalMs);
   return NET_DVR_NOERROR;
 }
 
@@ -450,15 +478,44 @@ void RtspClient::KeepAlive() {
       Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
 }
 
+void RtspClient::Note(const std::vector<uint8_t>& packet) {
+  const auto sinceEpoch = Clock::now().time_since_epoch();
+  const auto arrival = std::chrono::duration_cast<std::chrono::microseconds>(sinceEpoch).count() *
+                       m_clockRate / 1000000;
+  m_report.Received(packet.data(), packet.size(), static_cast<uint32_t>(arrival));
+}
+
+void RtspClient::SendReport() {
+  if (Clock::now() < m_nextReport) {
+    return;
+  }
+  m_nextReport = Clock::now() + std::chrono::milliseconds(RtcpReport::kIntervalMs);
+  const std::vector<uint8_t> report = m_report.Build();
+  if (report.empty()) {
+    return;
+  }
+  if (!m_udp) {
+    const char frame[4] = {'$', static_cast<char>(m_rtcpChannel),
+                           static_cast<char>(report.size() >> 8), static_cast<char>(report.size())};
+    Send(std::string(frame, sizeof frame) + std::string(report.begin(), report.end()));
+  } else if (reinterpret_cast<const sockaddr_in&>(m_deviceRtcp).sin_port != 0) {
+    sendto(m_udpRtcp, report.data(), report.size(), 0,
+           reinterpret_cast<const sockaddr*>(&m_deviceRtcp),
+           m_deviceRtcp.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in));
+  }
+}
+
 int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline) {
   for (;;) {
     KeepAlive();
+    SendReport();
     RtspMessage message;
     const int taken = TakeControlMessage(&message, packet);
     if (taken < 0) {
       return -1;
     }
     if (taken == 2) {
+      Note(*packet);
       return 1;
     }
     if (taken != 0) {
@@ -472,6 +529,7 @@ int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline
                                  reinterpret_cast<sockaddr*>(&from), &length);
       if (n > 0 && AddressBytes(from) == m_deviceAddress) {
         packet->resize(static_cast<size_t>(n));
+        Note(*packet);
         return 1;
       }
       char rtcp[2048];

@@ -6,11 +6,14 @@
 #pragma once
 
 #include <atomic>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/device/rtcp_report.h"
 #include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_message.h"
 #include "platform/device/sdp.h"
@@ -48,7 +51,7 @@ class RtspClient {
   DWORD Play(Clock::time_point deadline);
   // The next RTP packet of the video into `packet`: 1; 0 when nothing came
   // before the deadline; -1 when the connection broke or `stop` was set.
-  // Keeps the session alive while it waits.
+  // Keeps the session alive while it waits, and reports on the reception.
   int ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline);
   // Ends the session without waiting for the device's answer.
   void Close();
@@ -70,6 +73,9 @@ class RtspClient {
   bool OpenUdpPair(int* rtpPort);
   void CloseUdp();
   void KeepAlive();
+  // A video packet that arrived now, for the reception report.
+  void Note(const std::vector<uint8_t>& packet);
+  void SendReport();
 
   const std::atomic<bool>* m_stop;
   RtspTarget m_target;
@@ -85,7 +91,12 @@ class RtspClient {
   int m_udpRtcp = -1;
   bool m_udp = false;
   int m_rtpChannel = 0;                  // interleaved channel of RTP when over TCP
+  int m_rtcpChannel = 1;                 // ... and of RTCP
   std::vector<uint8_t> m_deviceAddress;  // raw address bytes, to filter UDP senders
+  sockaddr_storage m_deviceRtcp{};       // where reports go over UDP; port 0: nowhere
+  int m_clockRate = 90000;               // the video's RTP clock, Hz
+  RtcpReport m_report{0};
+  Clock::time_point m_nextReport{};
   std::string m_in;                      // bytes received on the control connection
   size_t m_inStart = 0;                  // m_in's bytes before this are taken
   Clock::time_point m_nextKeepAlive{};

@@ -11,6 +11,7 @@
 
 #include "platform/device/device.h"
 #include "platform/device/rtp_depacketizer.h"
+#include "platform/device/rtcp_report.h"
 #include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_message.h"
@@ -279,6 +280,40 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair{Arrivals{{5000, 0}, {10, 1}, {40000, 2}},  // numbered afresh, back or ahead
                   Arrivals{{5000, 0}, {10, 1}, {40000, 2}}},
         std::pair{BurstBehindGap(2), BurstBehindGap(2)}));
+
+// Receiver reports across a sequence number wrap: one packet of four lost,
+// then none of the next two; each report names the sender and us (CNAME).
+TEST(RtcpReceiverReport, CountsLossAcrossTheWrapAndPerInterval) {
+  RtcpReport report(0x11223344);
+  EXPECT_TRUE(report.Build().empty()) << "nothing to report on yet";
+  const auto receive = [&](uint16_t sequence) {
+    Bytes packet = Rtp(sequence, 3000u * sequence, false, {0x41});
+    packet[8] = 0xAA;  // the sender's SSRC: AA000000 + 1 from Rtp()
+    report.Received(packet.data(), packet.size(), 3000u * sequence + 500);
+  };
+  const auto word = [](const Bytes& b, size_t at) {
+    return static_cast<uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
+  };
+  for (const uint16_t sequence : {uint16_t{65534}, uint16_t{65535}, uint16_t{1}}) {
+    receive(sequence);
+  }
+  Bytes first = report.Build();
+  ASSERT_EQ(first.size(), 32u + 28u);  // RR with one block, SDES with a 17-byte name
+  EXPECT_EQ(word(first, 0), 0x81C90007u);
+  EXPECT_EQ(word(first, 4), 0x11223344u);
+  EXPECT_EQ(word(first, 8), 0xAA000001u);
+  EXPECT_EQ(word(first, 12), 64u << 24 | 1u) << "a quarter lost, one in all";
+  EXPECT_EQ(word(first, 16), 0x10001u) << "highest sequence number, wraps counted";
+  EXPECT_EQ(word(first, 20), 0u) << "no jitter: every packet 500 clock units late";
+  EXPECT_EQ(word(first, 32), 0x81CA0006u);
+  EXPECT_EQ(std::string(first.begin() + 42, first.begin() + 59), "tarnview-11223344");
+  receive(2);
+  receive(3);
+  receive(2);  // a copy: counted as received, the highest stays 3
+  const Bytes second = report.Build();
+  EXPECT_EQ(word(second, 12), 0u) << "none lost since, and the copy makes up for the one before";
+  EXPECT_EQ(word(second, 16), 0x10003u);
+}
 
 // Login and real play against a device shaped by the test.
 class ScriptedDeviceTest : public ::testing::Test {
