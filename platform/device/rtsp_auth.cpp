@@ -63,18 +63,6 @@ std::optional<DigestAlgorithm> AlgorithmNamed(std::string_view name) {
   return std::nullopt;  // SHA-512-256 and what may come: not answered
 }
 
-// Whether a comma-separated list holds `token` (qop="auth,auth-int").
-bool ListHolds(std::string_view list, std::string_view token) {
-  while (!list.empty()) {
-    const size_t comma = list.find(',');
-    if (EqualsNoCase(Trim(list.substr(0, comma)), token)) {
-      return true;
-    }
-    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
-  }
-  return false;
-}
-
 // A parameter of a challenge: name=value or name="value", comma separated.
 std::string ChallengeParameter(std::string_view challenge, std::string_view name) {
   size_t at = 0;

@@ -18,6 +18,7 @@
 #include "platform/device/device.h"
 #include "platform/device/diagnostics.h"
 #include "platform/device/rtsp_url.h"
+#include "platform/device/text.h"
 
 namespace device {
 namespace {
@@ -471,9 +472,11 @@ void RtspClient::KeepAlive() {
   if (Clock::now() < m_nextKeepAlive) {
     return;
   }
-  // OPTIONS within the session: every device answers it, and it refreshes the
-  // session; the answer is taken and dropped by the reading loop.
-  Send(Request("OPTIONS", m_sessionUrl, {}));
+  // OPTIONS within the session: every device answers it, and most take it as
+  // a sign of life. One that lists GET_PARAMETER in its answer is kept alive
+  // with that from then on, the request made for it. Answers are taken and
+  // dropped by the reading loop.
+  Send(Request(m_keepAliveGetParameter ? "GET_PARAMETER" : "OPTIONS", m_sessionUrl, {}));
   m_nextKeepAlive =
       Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
 }
@@ -518,6 +521,10 @@ int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline
       Note(*packet);
       return 1;
     }
+    if (taken == 1 && message.status / 100 == 2 &&
+        ListHolds(message.Header("Public"), "GET_PARAMETER")) {
+      m_keepAliveGetParameter = true;
+    }
     if (taken != 0) {
       continue;  // an answer to a keep-alive, or the device's own request
     }
@@ -540,11 +547,13 @@ int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline
         continue;  // from another sender: not the device's stream
       }
     }
-    const int ready = Wait(deadline);
-    if (ready <= 0) {
+    // Not past the next keep-alive or report: they are due whether or not
+    // the device sends anything meanwhile.
+    const int ready = Wait(std::min({deadline, m_nextKeepAlive, m_nextReport}));
+    if (ready < 0 || (ready == 0 && Clock::now() >= deadline)) {
       return ready;
     }
-    if (ReceiveControl() < 0) {
+    if (ready > 0 && ReceiveControl() < 0) {
       return -1;
     }
   }
@@ -572,6 +581,7 @@ void RtspClient::Close() {
   m_in.clear();
   m_inStart = 0;
   m_udp = false;
+  m_keepAliveGetParameter = false;
   m_cseq = 0;
 }
 

@@ -100,6 +100,7 @@ class RtspClient {
   std::string m_in;                      // bytes received on the control connection
   size_t m_inStart = 0;                  // m_in's bytes before this are taken
   Clock::time_point m_nextKeepAlive{};
+  bool m_keepAliveGetParameter = false;  // the device listed GET_PARAMETER
 };
 
 }  // namespace device

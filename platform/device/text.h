@@ -36,4 +36,17 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && StartsWithNoCase(a, b);
 }
 
+// Whether a comma-separated list holds `token`: qop="auth,auth-int",
+// "Public: OPTIONS, DESCRIBE, GET_PARAMETER".
+inline bool ListHolds(std::string_view list, std::string_view token) {
+  while (!list.empty()) {
+    const size_t comma = list.find(',');
+    if (EqualsNoCase(Trim(list.substr(0, comma)), token)) {
+      return true;
+    }
+    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+  }
+  return false;
+}
+
 }  // namespace device

@@ -427,5 +427,27 @@ TEST_F(ScriptedDeviceTest, PacketsOutOfOrderOverUdpJoinIntoTheWholePicture) {
   av_packet_free(&packet);
 }
 
+// A session kept alive every second (timeout 2 s) by a device that lists
+// GET_PARAMETER: the first keep-alive is OPTIONS, the next GET_PARAMETER.
+TEST_F(ScriptedDeviceTest, KeepAliveTurnsToGetParameterWhenTheDeviceListsIt) {
+  testing_device::ScriptedAnswers answers{testing_device::SdpWithAudioFirst(0)};
+  answers.sessionTimeoutS = 2;
+  answers.listsGetParameter = true;
+  testing_device::ScriptedDevice device(answers);
+  const auto in = [](int ms) { return RtspClient::Clock::now() + std::chrono::milliseconds(ms); };
+  RtspClient client(nullptr);
+  SdpVideo video;
+  ASSERT_EQ(client.Describe({"127.0.0.1", device.Port(), "", "", "/ch1/main"}, in(2000), &video),
+            NET_DVR_NOERROR);
+  ASSERT_EQ(client.Setup(false, in(2000)), NET_DVR_NOERROR);
+  ASSERT_EQ(client.Play(in(2000)), NET_DVR_NOERROR);
+  std::vector<uint8_t> packet;
+  EXPECT_EQ(client.ReadRtp(&packet, in(2500)), 0) << "no RTP comes over TCP";
+  const std::vector<std::string> methods = device.Methods();
+  ASSERT_GE(methods.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(methods.end() - 2, methods.end()),
+            (std::vector<std::string>{"OPTIONS", "GET_PARAMETER"}));
+}
+
 }  // namespace
 }  // namespace device

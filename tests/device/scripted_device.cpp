@@ -110,6 +110,10 @@ void ScriptedDevice::Answer(int client) {
       const std::string request = in.substr(0, end + 2);
       in.erase(0, end + 4);
       const std::string method = request.substr(0, request.find(' '));
+      {
+        std::lock_guard<std::mutex> lock(m_methodsLock);
+        m_methods.push_back(method);
+      }
       const std::string head = "RTSP/1.0 200 OK\r\nCSeq: " + HeaderValue(request, "CSeq") + "\r\n";
       std::string reply = head + "\r\n";
       if (method == "DESCRIBE" && m_answers.hugeBodyBytes > 0) {
@@ -123,6 +127,9 @@ void ScriptedDevice::Answer(int client) {
           }
         }
         return;
+      }
+      if (method == "OPTIONS" && m_answers.listsGetParameter) {
+        reply = head + "Public: OPTIONS, DESCRIBE, SETUP, PLAY, GET_PARAMETER, TEARDOWN\r\n\r\n";
       }
       if (method == "DESCRIBE") {
         reply = head + "Content-Type: application/sdp\r\nContent-Length: " +
@@ -140,7 +147,8 @@ void ScriptedDevice::Answer(int client) {
           reply = "RTSP/1.0 461 Unsupported Transport\r\nCSeq: " + HeaderValue(request, "CSeq") +
                   "\r\n\r\n";
         } else {
-          reply = head + "Session: 4711;timeout=60\r\nTransport: " + transport +
+          reply = head + "Session: 4711;timeout=" + std::to_string(m_answers.sessionTimeoutS) +
+                  "\r\nTransport: " + transport +
                   (tcp ? "" : ";server_port=40000-40001") + "\r\n\r\n";
         }
       }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,8 @@ struct ScriptedAnswers {
   bool silentUdp = false;       // UDP set up, but nothing ever sent
   // RTP packets sent over UDP in this order; empty: one small slice.
   std::vector<std::vector<unsigned char>> udpPackets{};
+  int sessionTimeoutS = 60;      // in SETUP's answer: keep-alives come at half of it
+  bool listsGetParameter = false;  // OPTIONS answered with a Public header naming it
 };
 
 class ScriptedDevice {
@@ -31,6 +34,11 @@ class ScriptedDevice {
   unsigned short Port() const { return m_port; }
   int Setups() const { return m_setups.load(); }
   int UdpSetups() const { return m_udpSetups.load(); }
+  // The methods of the requests it was sent, in order.
+  std::vector<std::string> Methods() const {
+    std::lock_guard<std::mutex> lock(m_methodsLock);
+    return m_methods;
+  }
 
  private:
   void Serve();
@@ -43,6 +51,8 @@ class ScriptedDevice {
   std::atomic<bool> m_stop{false};
   std::atomic<int> m_setups{0};
   std::atomic<int> m_udpSetups{0};
+  mutable std::mutex m_methodsLock;
+  std::vector<std::string> m_methods;  // under m_methodsLock
   std::thread m_thread;  // "scripted-device": one connection at a time
 };
 
