@@ -13,6 +13,7 @@ enum DiagnosticKind {
   kDiagnoseReconnect,  // a reconnection attempt failed
   kDiagnoseTransport,  // the link mode asked for was refused
   kDiagnoseRemux,      // a picture the remuxer could not take
+  kDiagnoseRedirect,   // a camera sent the description's request elsewhere
 };
 
 // Long enough that a camera gone for minutes writes a few dozen lines.

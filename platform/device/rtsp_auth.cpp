@@ -166,7 +166,7 @@ bool RtspAuth::Challenge(const std::vector<std::string_view>& wwwAuthenticate) {
       m_opaque = ChallengeParameter(rest, "opaque");
       m_qopAuth = ListHolds(ChallengeParameter(rest, "qop"), "auth");
       m_nonceCount = 0;
-    } else if (StartsWithNoCase(offer, "Basic") && m_scheme == Scheme::kNone) {
+    } else if (StartsWithNoCase(offer, "Basic") && m_scheme == Scheme::kNone && !m_refuseBasic) {
       m_scheme = Scheme::kBasic;
     }
   }

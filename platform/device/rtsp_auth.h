@@ -36,6 +36,10 @@ class RtspAuth {
   // challenge was taken.
   std::string Authorization(std::string_view method, std::string_view uri);
 
+  // From now on a Basic challenge is not answered: the device is not the one
+  // the coach named (a redirect led elsewhere).
+  void RefuseBasic() { m_refuseBasic = true; }
+
   // A user name must fit in a quoted string: no control characters.
   static bool IsUsableUser(std::string_view user);
 
@@ -51,6 +55,7 @@ class RtspAuth {
   std::string m_opaque;
   bool m_qopAuth = false;
   unsigned m_nonceCount = 0;
+  bool m_refuseBasic = false;
 };
 
 }  // namespace device

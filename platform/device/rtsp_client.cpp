@@ -342,19 +342,44 @@ DWORD RtspClient::Exchange(const std::string& method, const std::string& uri,
   }
 }
 
+bool RtspClient::FollowRedirect(const RtspMessage& answer, int redirects) {
+  const int status = answer.status;
+  RtspTarget next = m_target;
+  if ((status < 301 || status > 303) && status != 307 && status != 308) {
+    return false;
+  }
+  if (redirects >= kMaxRedirects ||
+      !ParseRtspUrl(answer.Header("Location"), &next.host, &next.port, &next.path)) {
+    return false;
+  }
+  Diagnostics().Report(kDiagnoseRedirect, "DESCRIBE redirected to %s:%d%s", next.host.c_str(),
+                       next.port, next.path.c_str());
+  if (next.host != m_target.host) {
+    m_auth.RefuseBasic();  // the password never goes in the clear to another host
+  }
+  Close();
+  m_target = next;
+  return true;
+}
+
 DWORD RtspClient::Describe(const RtspTarget& target, Clock::time_point deadline, SdpVideo* video) {
   Close();
   m_target = target;
   m_auth = RtspAuth(target.user, target.password);
-  m_url = BuildRtspUrl(target.host, target.port, "", "", target.path);
-  DWORD error = Connect(deadline);
-  if (error != NET_DVR_NOERROR) {
-    return error;
-  }
   RtspMessage answer;
-  error = Exchange("DESCRIBE", m_url, {{"Accept", "application/sdp"}}, deadline, &answer);
-  if (error != NET_DVR_NOERROR) {
-    return error;
+  for (int redirects = 0;; ++redirects) {
+    answer = RtspMessage{};
+    m_url = BuildRtspUrl(m_target.host, m_target.port, "", "", m_target.path);
+    DWORD error = Connect(deadline);
+    if (error == NET_DVR_NOERROR) {
+      error = Exchange("DESCRIBE", m_url, {{"Accept", "application/sdp"}}, deadline, &answer);
+    }
+    if (error == NET_DVR_NOERROR) {
+      break;
+    }
+    if (!FollowRedirect(answer, redirects)) {
+      return error;
+    }
   }
   if (!ParseSdpVideo(answer.body, video)) {
     return NET_DVR_ERR_STREAM;  // no H.264 or H.265 video to show

@@ -37,13 +37,17 @@ class RtspClient {
   // offer the transport asked for (461).
   static constexpr DWORD kTransportRefused = 0x10000;
 
+  // Redirects of a DESCRIBE followed in a row; a device that sends more loops.
+  static constexpr int kMaxRedirects = 3;
+
   explicit RtspClient(const std::atomic<bool>* stop) : m_stop(stop) {}
   ~RtspClient() { Close(); }
   RtspClient(const RtspClient&) = delete;
   RtspClient& operator=(const RtspClient&) = delete;
 
-  // Connects and asks for the stream's description; NET_DVR_NOERROR with the
-  // video medium, or the reason (no H.264/H.265 video: NET_DVR_ERR_STREAM).
+  // Connects and asks for the stream's description, following the device's
+  // redirects; NET_DVR_NOERROR with the video medium, or the reason (no
+  // H.264/H.265 video, or redirects without end: NET_DVR_ERR_STREAM).
   DWORD Describe(const RtspTarget& target, Clock::time_point deadline, SdpVideo* video);
   // Sets the video up over UDP or interleaved TCP: NET_DVR_NOERROR,
   // kTransportRefused, or the reason.
@@ -72,6 +76,9 @@ class RtspClient {
   int TakeControlMessage(RtspMessage* message, std::vector<uint8_t>* rtp);
   bool OpenUdpPair(int* rtpPort);
   void CloseUdp();
+  // After a DESCRIBE answered with a redirect: true when it is followed (the
+  // connection is closed and m_target is the new address).
+  bool FollowRedirect(const RtspMessage& answer, int redirects);
   void KeepAlive();
   // A video packet that arrived now, for the reception report.
   void Note(const std::vector<uint8_t>& packet);

@@ -1,5 +1,7 @@
 #include "platform/device/rtsp_url.h"
 
+#include "platform/device/text.h"
+
 namespace device {
 namespace {
 
@@ -71,6 +73,47 @@ std::string ExpandPath(std::string_view pathTemplate, int channel, int streamTyp
     path.insert(path.begin(), '/');
   }
   return path;
+}
+
+bool ParseRtspUrl(std::string_view url, std::string* host, int* port, std::string* path) {
+  constexpr std::string_view kScheme = "rtsp://";
+  if (!StartsWithNoCase(url, kScheme)) {
+    return false;
+  }
+  std::string_view rest = url.substr(kScheme.size());
+  const size_t slash = rest.find('/');
+  std::string_view authority = rest.substr(0, slash);
+  *path = slash == std::string_view::npos ? "/" : std::string(rest.substr(slash));
+  if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+    authority.remove_prefix(at + 1);
+  }
+  std::string_view portText;
+  if (!authority.empty() && authority.front() == '[') {  // [IPv6 address]:port
+    const size_t close = authority.find(']');
+    if (close == std::string_view::npos) {
+      return false;
+    }
+    *host = std::string(authority.substr(1, close - 1));
+    portText = authority.substr(close + 1);
+  } else {
+    const size_t colon = authority.find(':');
+    *host = std::string(authority.substr(0, colon));
+    portText = colon == std::string_view::npos ? "" : authority.substr(colon);
+  }
+  *port = 554;
+  if (!portText.empty()) {
+    if (portText.front() != ':' || portText.size() < 2 || portText.size() > 6) {
+      return false;
+    }
+    *port = 0;
+    for (const char c : portText.substr(1)) {
+      if (c < '0' || c > '9') {
+        return false;
+      }
+      *port = *port * 10 + (c - '0');
+    }
+  }
+  return *port >= 1 && *port <= 65535 && IsValidHost(*host) && IsValidPathTemplate(*path);
 }
 
 std::string BuildRtspUrl(std::string_view host, int port, std::string_view user,

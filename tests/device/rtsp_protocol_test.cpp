@@ -222,6 +222,8 @@ TEST(DigestAuth, AnswersEachAlgorithmAndKeepsTheStrongestOffer) {
                               "Basic realm=\"r\""}));
   EXPECT_EQ(auth.Authorization("DESCRIBE", "u").rfind("Basic ", 0), 0u);
   EXPECT_FALSE(auth.Challenge({"Digest realm=\"r\", nonce=\"n\", algorithm=SHA-512-256"}));
+  auth.RefuseBasic();  // redirected to another host
+  EXPECT_FALSE(auth.Challenge({"Basic realm=\"r\""}));
 }
 
 // Packets as UDP hands them over (sequence number, arrival ms) and as the
@@ -395,6 +397,24 @@ INSTANTIATE_TEST_SUITE_P(Transports, LinkModeFallback,
                                            FallbackCase{false, false, true, 1, 0},  // UDP silent
                                            FallbackCase{false, false, false, 1, 1},
                                            FallbackCase{false, false, false, 0, 0}));
+
+// A device that redirects the DESCRIBE is followed; one whose redirects
+// never end is given up after three.
+TEST_F(ScriptedDeviceTest, LoginFollowsRedirectsButNotWithoutEnd) {
+  for (const char* path : {"/moved/ch1", "/ch1/main"}) {
+    testing_device::ScriptedAnswers answers{testing_device::SdpWithAudioFirst(0)};
+    answers.redirectTo = std::string("rtsp://127.0.0.1:{port}") + path;
+    testing_device::ScriptedDevice device(answers);
+    const bool ends = std::string(path) != "/ch1/main";
+    const LONG login = Login(device);
+    EXPECT_EQ(login >= 0, ends) << path;
+    EXPECT_EQ(device.Methods(), std::vector<std::string>(ends ? 2 : 1 + RtspClient::kMaxRedirects,
+                                                         "DESCRIBE"));
+    if (!ends) {
+      EXPECT_EQ(NET_DVR_GetLastError(), NET_DVR_ERR_STREAM);
+    }
+  }
+}
 
 TEST_F(ScriptedDeviceTest, NeitherTransportDeliveringFailsTheRealPlay) {
   testing_device::ScriptedDevice device(

@@ -43,6 +43,21 @@ TEST(RtspUrl, HostsThatWouldReshapeTheUrlAreRefused) {
   EXPECT_FALSE(IsValidHost("[::1]"));
 }
 
+TEST(RtspUrl, RedirectLocationsAreTakenApartOrRefused) {
+  std::string host;
+  std::string path;
+  int port = 0;
+  ASSERT_TRUE(ParseRtspUrl("RTSP://u:p@10.0.0.9/live/1?x=1", &host, &port, &path));
+  EXPECT_EQ(host + " " + std::to_string(port) + " " + path, "10.0.0.9 554 /live/1?x=1");
+  ASSERT_TRUE(ParseRtspUrl("rtsp://[fe80::2]:8554", &host, &port, &path));
+  EXPECT_EQ(host + " " + std::to_string(port) + " " + path, "fe80::2 8554 /");
+  for (const char* refused : {"http://10.0.0.9/x", "rtsp://10.0.0.9:0/x", "rtsp://10.0.0.9:65536/",
+                              "rtsp://10.0.0.9:8a/", "rtsp://[fe80::2/x", "rtsp:///x",
+                              "rtsp://10.0.0.9/a b", "rtsp://10.0.0.9/a\r\nX: y"}) {
+    EXPECT_FALSE(ParseRtspUrl(refused, &host, &port, &path)) << refused;
+  }
+}
+
 TEST(RtspUrl, DefaultTemplateMapsStreamTypeToMainAndSub) {
   EXPECT_EQ(ExpandPath(kDefaultPathTemplate, 1, 0), "/ch1/main");
   EXPECT_EQ(ExpandPath(kDefaultPathTemplate, 12, 1), "/ch12/sub");

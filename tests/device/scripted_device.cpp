@@ -131,7 +131,13 @@ void ScriptedDevice::Answer(int client) {
       if (method == "OPTIONS" && m_answers.listsGetParameter) {
         reply = head + "Public: OPTIONS, DESCRIBE, SETUP, PLAY, GET_PARAMETER, TEARDOWN\r\n\r\n";
       }
-      if (method == "DESCRIBE") {
+      if (method == "DESCRIBE" && !m_answers.redirectTo.empty() &&
+          request.substr(0, request.find('\r')).find("/moved") == std::string::npos) {
+        std::string location = m_answers.redirectTo;
+        location.replace(location.find("{port}"), 6, std::to_string(m_port));
+        reply = "RTSP/1.0 302 Moved Temporarily\r\nCSeq: " + HeaderValue(request, "CSeq") +
+                "\r\nLocation: " + location + "\r\n\r\n";
+      } else if (method == "DESCRIBE") {
         reply = head + "Content-Type: application/sdp\r\nContent-Length: " +
                 std::to_string(m_answers.sdp.size()) + "\r\n\r\n" + m_answers.sdp;
       } else if (method == "SETUP") {

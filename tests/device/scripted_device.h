@@ -22,6 +22,9 @@ struct ScriptedAnswers {
   std::vector<std::vector<unsigned char>> udpPackets{};
   int sessionTimeoutS = 60;      // in SETUP's answer: keep-alives come at half of it
   bool listsGetParameter = false;  // OPTIONS answered with a Public header naming it
+  // Non-empty: a DESCRIBE of any address without "/moved" in it is answered
+  // 302 with this Location ("{port}" becomes the device's port).
+  std::string redirectTo{};
 };
 
 class ScriptedDevice {
