@@ -1,6 +1,7 @@
 // What a hostile device controls in the RTSP client: its replies, its
-// authentication challenge, its SDP and its RTP packets. The input is used four
-// ways: as one reply, as a challenge, as an SDP, and as RTP packets (2-byte big-endian length, then the packet; the
+// authentication challenge, its redirects, its SDP and its RTP packets. The
+// input is used five ways: as one reply, as a challenge, as a redirect's
+// address, as an SDP, and as RTP packets (2-byte big-endian length, then the packet; the
 // first byte picks H.264 or H.265, and whether the packets are put back in
 // order as UDP's are, one arriving each millisecond, and reported on). Checks:
 // parsed lengths stay within the input and the bound, no packet is given out
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_message.h"
+#include "platform/device/rtsp_url.h"
 #include "platform/device/sdp.h"
 
 namespace {
@@ -43,6 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   device::RtspAuth auth("admin", "password");
   if (auth.Challenge({text})) {
     Check(!auth.Authorization("DESCRIBE", "rtsp://127.0.0.1:554/ch1/main").empty());
+  }
+
+  std::string host;
+  std::string path;
+  int port = 0;
+  if (device::ParseRtspUrl(text, &host, &port, &path)) {
+    Check(device::IsValidHost(host) && device::IsValidPathTemplate(path) && port > 0 &&
+          port < 65536);
   }
 
   device::SdpVideo video;
