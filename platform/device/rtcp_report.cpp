@@ -5,13 +5,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/device/rtp_header.h"
+
 namespace device {
 namespace {
-
-// As RFC 3550's receiver: a step this far ahead, or one further behind than
-// kMaxMisorder, means the sender numbers afresh.
-constexpr int kMaxDropout = 3000;
-constexpr int kMaxMisorder = 100;
 
 constexpr uint8_t kReceiverReport = 201;
 constexpr uint8_t kSourceDescription = 202;
@@ -55,14 +52,12 @@ void RtcpReport::Restart(uint32_t ssrc, uint16_t sequence) {
 }
 
 void RtcpReport::Received(const uint8_t* packet, size_t size, uint32_t arrival) {
-  if (size < 12 || (packet[0] >> 6) != 2) {
+  if (size < kRtpHeaderBytes || (packet[0] >> 6) != 2) {
     return;
   }
-  const auto sequence = static_cast<uint16_t>(packet[2] << 8 | packet[3]);
-  const uint32_t rtpTime =
-      static_cast<uint32_t>(packet[4]) << 24 | packet[5] << 16 | packet[6] << 8 | packet[7];
-  const uint32_t ssrc =
-      static_cast<uint32_t>(packet[8]) << 24 | packet[9] << 16 | packet[10] << 8 | packet[11];
+  const uint16_t sequence = RtpSequence(packet);
+  const uint32_t rtpTime = RtpTime(packet);
+  const uint32_t ssrc = RtpSsrc(packet);
   const auto ahead = static_cast<uint16_t>(sequence - m_maxSequence);
   if (!m_started || ssrc != m_ssrc ||
       (ahead >= kMaxDropout && ahead <= 65536 - kMaxMisorder)) {

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/device/rtp_header.h"
+
 namespace device {
 namespace {
 
-constexpr size_t kRtpHeaderBytes = 12;
 constexpr uint8_t kStartCode[] = {0, 0, 0, 1};
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
@@ -31,9 +32,8 @@ void RtpDepacketizer::Push(const uint8_t* packet, size_t size) {
   if ((packet[1] & 0x7F) != m_payloadType) {
     return;
   }
-  const uint16_t sequence = Read16(packet + 2);
-  const uint32_t rtpTime =
-      static_cast<uint32_t>(packet[4]) << 24 | packet[5] << 16 | packet[6] << 8 | packet[7];
+  const uint16_t sequence = RtpSequence(packet);
+  const uint32_t rtpTime = RtpTime(packet);
   size_t offset = kRtpHeaderBytes + 4 * csrcCount;
   if (extension) {
     if (offset + 4 > size) {

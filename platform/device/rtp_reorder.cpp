@@ -2,24 +2,17 @@
 
 #include <algorithm>
 
+#include "platform/device/rtp_header.h"
+
 namespace device {
-namespace {
-
-// As RFC 3550's receiver: a packet this far behind came late (it was given up
-// on, or is a copy); one further behind or ahead than kMaxJump means the
-// sender numbers afresh (it restarted).
-constexpr int kMaxLate = 100;
-constexpr int kMaxJump = 3000;
-
-}  // namespace
 
 bool RtpReorder::Offer(const std::vector<uint8_t>& packet, Clock::time_point now) {
-  if (packet.size() < 4) {
-    return true;  // no sequence number: the depacketizer refuses it
+  if (packet.size() < kRtpHeaderBytes) {
+    return true;  // no RTP header: the depacketizer refuses it
   }
-  const auto sequence = static_cast<uint16_t>(packet[2] << 8 | packet[3]);
+  const uint16_t sequence = RtpSequence(packet.data());
   const int distance = static_cast<int16_t>(sequence - static_cast<uint16_t>(m_next));
-  if (!m_started || distance < -kMaxLate || distance > kMaxJump) {
+  if (!m_started || distance < -kMaxMisorder || distance > kMaxDropout) {
     // What waited belongs to the old numbering, behind a gap that will not fill.
     m_held.clear();
     m_started = true;
@@ -30,7 +23,7 @@ bool RtpReorder::Offer(const std::vector<uint8_t>& packet, Clock::time_point now
     ++m_next;
     return true;
   }
-  if (distance > 0) {
+  if (distance > 0) {  // ahead of a gap; behind it is late or a copy
     m_held.try_emplace(m_next + distance, Held{packet, now});
   }
   return false;
