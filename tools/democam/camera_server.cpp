@@ -1,5 +1,7 @@
 #include "tools/democam/camera_server.h"
 
+#include <gst/video/video.h>
+
 #include <string>
 
 #include "tools/democam/clock_overlay.h"
@@ -90,8 +92,27 @@ GstRTSPStatusCode IgnoreRange(GstRTSPClient*, GstRTSPContext* ctx, gpointer) {
   return GST_RTSP_STS_OK;
 }
 
+// A new viewer's picture starts at a key frame. As cameras do for a new
+// session, the encoder makes one at once, so the viewer need not wait for the
+// next of the interval; those already watching just get one more.
+void RequestKeyFrame(GstRTSPClient*, GstRTSPContext* ctx, gpointer) {
+  if (ctx->media == nullptr) {
+    return;
+  }
+  GstElement* bin = gst_rtsp_media_get_element(ctx->media);
+  GstElement* parser = gst_bin_get_by_name(reinterpret_cast<GstBin*>(bin), kParameterElement);
+  if (parser != nullptr) {
+    // Sent upstream from the parser, it reaches the encoder.
+    gst_element_send_event(parser,
+                           gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 0));
+    gst_object_unref(parser);
+  }
+  gst_object_unref(bin);
+}
+
 void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer) {
   g_signal_connect(client, "pre-play-request", G_CALLBACK(&IgnoreRange), nullptr);
+  g_signal_connect(client, "play-request", G_CALLBACK(&RequestKeyFrame), nullptr);
 }
 
 // Without an authentication object the server lets every client in.
