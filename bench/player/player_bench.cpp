@@ -1,6 +1,6 @@
 // Playback library figures on realistic streams (moving pattern with noise,
 // 10 s each): demux + decode CPU beside `ffmpeg -threads 1` (H.264 720p
-// and 1080p, H.265 1080p); fed as the program feeds, the latency from the
+// and 1080p, H.265 1080p; medians of three runs each); fed as the program feeds, the latency from the
 // InputData call that completes a picture to the decoder's output and to the
 // sink, and the evenness of the pictures at the sink beside that of the
 // feed; GetJPEG at 1080p; the memory one open port holds; 4K pictures per
@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -93,11 +94,21 @@ class TimingSink : public player::VideoSink {
   bool TakesDecodedPictures() const override { return true; }
   void OnDecodedPicture(const player::PictureRef&) override {
     const auto now = Clock::now();
-    std::lock_guard<std::mutex> lock(mutex_);
-    arrivals_.push_back(now);
-    count_.store(static_cast<int>(arrivals_.size()));
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      arrivals_.push_back(now);
+      count_.store(static_cast<int>(arrivals_.size()));
+    }
+    arrived_.notify_all();
   }
   int Count() const { return count_.load(); }
+  // Until `count` pictures came, at most 60 s. It sleeps rather than polls:
+  // the waiting would otherwise count as the player's CPU.
+  bool WaitFor(int count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::seconds(60),
+                             [&] { return static_cast<int>(arrivals_.size()) >= count; });
+  }
   std::vector<Clock::time_point> Arrivals() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return arrivals_;
@@ -105,17 +116,10 @@ class TimingSink : public player::VideoSink {
 
  private:
   mutable std::mutex mutex_;
+  std::condition_variable arrived_;
   std::vector<Clock::time_point> arrivals_;  // guarded by mutex_
   std::atomic<int> count_{0};
 };
-
-bool WaitForPictures(const TimingSink& sink, int count) {
-  const auto deadline = Clock::now() + std::chrono::seconds(60);
-  while (sink.Count() < count && Clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return sink.Count() >= count;
-}
 
 LONG Open(const TsStream& stream, DWORD bufferBytes) {
   LONG port = -1;
@@ -146,7 +150,7 @@ double PlayerCpuSeconds(const StreamFile& file) {
   }
   const double before = CpuSeconds(RUSAGE_SELF);
   PlayM4_Play(port, window);
-  const bool all = WaitForPictures(sink, kPictures);
+  const bool all = sink.WaitFor(kPictures);
   const double used = CpuSeconds(RUSAGE_SELF) - before;
   Close(port);
   player::UnregisterVideoSink(window);
@@ -173,12 +177,26 @@ struct CpuFigures {
   double ffmpegCorePercent = 0;  // ffmpeg's CPU per second of stream, in % of one core
 };
 
+double Percentile(std::vector<double> values, double fraction);
+
+// Either side's CPU moves by about a tenth between single runs on a busy
+// machine: each is the median of this many.
+constexpr int kCpuRuns = 3;
+
 CpuFigures CompareCpu(const StreamFile& file) {
-  const double player = PlayerCpuSeconds(file);
-  // ffmpeg's own start-up (probing, opening) is taken off: the comparison is
-  // per second of stream.
-  const double ffmpegStartUp = FfmpegCpuSeconds(file.path, true);
-  const double ffmpeg = FfmpegCpuSeconds(file.path, false) - ffmpegStartUp;
+  std::vector<double> players;
+  std::vector<double> ffmpegs;
+  std::vector<double> startUps;
+  for (int run = 0; run < kCpuRuns; ++run) {
+    players.push_back(PlayerCpuSeconds(file));
+    // ffmpeg's own start-up (probing, opening) is taken off: the comparison
+    // is per second of stream.
+    startUps.push_back(FfmpegCpuSeconds(file.path, true));
+    ffmpegs.push_back(FfmpegCpuSeconds(file.path, false) - startUps.back());
+  }
+  const double player = Percentile(players, 0.5);
+  const double ffmpeg = Percentile(ffmpegs, 0.5);
+  const double ffmpegStartUp = Percentile(startUps, 0.5);
   CpuFigures figures;
   figures.ratio = player / ffmpeg;
   figures.playerMsPerPicture = player * 1000.0 / kPictures;
@@ -255,7 +273,7 @@ LatencyFigures MeasureLatency(const StreamFile& file) {
     }
     fed.push_back(Clock::now());
   }
-  WaitForPictures(sink, kPictures);
+  sink.WaitFor(kPictures);
   player::StageStats stats;
   player::ReadStageStats(port, &stats);
   figures.p50Ms = stats.latencyP50Ms;
@@ -328,7 +346,7 @@ FourKFigures FlatOut4k(const StreamFile& file) {
   // Frame threads keep the last pictures until more come: count to the few before.
   constexpr int kHeldBack = 4;
   const int wanted = static_cast<int>(file.stream.chunks.size()) - kHeldBack;
-  WaitForPictures(sink, wanted);
+  sink.WaitFor(wanted);
   const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
   player::StageStats stats;
   player::ReadStageStats(port, &stats);
