@@ -105,7 +105,7 @@ def player(r):
     streams = (("720p", "H.264 720p"), ("1080p", "H.264 1080p"), ("1080p_h265", "H.265 1080p"))
     for key, label in streams:
         rows.append(Row(
-            f"Demux + decode CPU, {label}", r.figure(f"player_core_percent_{key}"),
+            f"Demux + decode CPU, {label} (median of 3)", r.figure(f"player_core_percent_{key}"),
             "% of a core per s of stream", "`ffmpeg -threads 1 … -f null -`",
             r.figure(f"ffmpeg_core_percent_{key}"), r.figure(f"player_cpu_vs_ffmpeg_{key}"),
             ratio_at_most(1.1), cause=load))
@@ -212,9 +212,9 @@ def device(r):
          "only (receive thread, remux, callbacks that count bytes), over 10 s (5 s per camera "
          "shape). The header and the first key frame leave the remuxer in one write, so the "
          "header → first picture time is the remuxer's alone; the real-play call waits for the "
-         "camera's next key frame (one every 2 s). The demo camera is started afresh for each "
-         "camera shape and still holds the first key frame it made for the login, so that "
-         "figure is a best case. The 2 GB reply comes from a scripted device on loopback."])
+         "camera's next key frame. The demo camera makes one for each new viewer, as many "
+         "cameras do; with a camera that does not, the wait is up to its key-frame interval. "
+         "The 2 GB reply comes from a scripted device on loopback."])
 
 
 def pipeline(r):
