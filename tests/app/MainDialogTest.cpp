@@ -172,12 +172,16 @@ TEST_F(MainDialog, EnterInThePortBoxEndsTheProgram) {
 
 TEST_F(MainDialog, StopMessageWhileIdleRunsTheWholeStop) {
   CTarnviewDlg dlg;
+  const auto logged = [this](const char* line) {
+    const auto log = LogMessages();
+    return std::find(log.begin(), log.end(), line) != log.end();
+  };
   Soon([&] {
+    // The display's key thread logs its start on its own time: the stop's
+    // lines are to follow one another, so the stop waits for it.
+    EXPECT_TRUE(ProcessUntil([&] { return logged("enter CheckESCThread\n"); }));
     ::PostMessage(dlg.m_hWnd, WM_STOP_SESSION, 0, 0);
-    EXPECT_TRUE(ProcessUntil([&] {
-      const auto log = LogMessages();
-      return std::find(log.begin(), log.end(), "logout suc\n") != log.end();
-    }));
+    EXPECT_TRUE(ProcessUntil([&] { return logged("logout suc\n"); }));
     dlg.EndDialog(IDCANCEL);
   });
   dlg.DoModal();
