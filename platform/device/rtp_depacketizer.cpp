@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/device/rtp_header.h"
+#include "platform/stream/nal.h"
 
 namespace device {
 namespace {
@@ -10,14 +11,6 @@ namespace {
 constexpr uint8_t kStartCode[] = {0, 0, 0, 1};
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-
-bool IsKeyNal(VideoCodec codec, const uint8_t* nal) {
-  if (codec == VideoCodec::kH264) {
-    return (nal[0] & 0x1F) == 5;  // IDR slice
-  }
-  const int type = (nal[0] >> 1) & 0x3F;
-  return type >= 16 && type <= 21;  // BLA, IDR, CRA: a decoder can start here
-}
 
 }  // namespace
 
@@ -102,7 +95,7 @@ void RtpDepacketizer::AddNal(const uint8_t* nal, size_t size) {
     m_inFragment = false;
     return;
   }
-  if (IsKeyNal(m_codec, nal)) {
+  if (size >= stream::NalHeaderBytes(m_codec) && stream::IsKeyNal(m_codec, nal)) {
     m_current.key = true;
   }
   m_current.bytes.insert(m_current.bytes.end(), std::begin(kStartCode), std::end(kStartCode));
@@ -160,15 +153,17 @@ void RtpDepacketizer::Payload(const uint8_t* payload, size_t size) {
 }
 
 void RtpDepacketizer::PayloadH264(const uint8_t* payload, size_t size) {
-  const int type = payload[0] & 0x1F;
-  if (type != 28) {
+  const int type = stream::NalType(VideoCodec::kH264, payload);
+  if (type != stream::kH264FuA) {
     AbandonFragment();  // its end was lost
   }
   if (type >= 1 && type <= 23) {
     AddNal(payload, size);
-  } else if (type == 24) {  // STAP-A: 1-byte header, then 16-bit size, NAL unit, ...
+  } else if (type == stream::kH264StapA) {
+    // STAP-A: 1-byte header, then 16-bit size, NAL unit, ...
     AddAggregated(payload + 1, size - 1);
-  } else if (type == 28 && size > 2) {  // FU-A: indicator, header (S E R type), part
+  } else if (type == stream::kH264FuA && size > 2) {
+    // FU-A: indicator, header (S E R type), part
     const uint8_t fuHeader = payload[1];
     const uint8_t nalHeader = static_cast<uint8_t>((payload[0] & 0xE0) | (fuHeader & 0x1F));
     Fragment(&nalHeader, 1, fuHeader, payload + 2, size - 2);
@@ -180,15 +175,17 @@ void RtpDepacketizer::PayloadH265(const uint8_t* payload, size_t size) {
   if (size < 3) {
     return;
   }
-  const int type = (payload[0] >> 1) & 0x3F;
-  if (type != 49) {
+  const int type = stream::NalType(VideoCodec::kH265, payload);
+  if (type != stream::kH265Fragment) {
     AbandonFragment();  // its end was lost
   }
-  if (type < 48) {
+  if (type < stream::kH265Aggregation) {
     AddNal(payload, size);
-  } else if (type == 48) {  // aggregation packet: 2-byte header, then 16-bit size, NAL unit, ...
+  } else if (type == stream::kH265Aggregation) {
+    // Aggregation packet: 2-byte header, then 16-bit size, NAL unit, ...
     AddAggregated(payload + 2, size - 2);
-  } else if (type == 49 && size > 3) {  // fragmentation unit: header, FU header (S E type), part
+  } else if (type == stream::kH265Fragment && size > 3) {
+    // Fragmentation unit: header, FU header (S E type), part
     const uint8_t fuHeader = payload[2];
     const uint8_t nalHeader[2] = {
         static_cast<uint8_t>((payload[0] & 0x81) | ((fuHeader & 0x3F) << 1)), payload[1]};

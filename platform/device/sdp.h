@@ -8,9 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/stream/codec.h"
+
 namespace device {
 
-enum class VideoCodec { kH264, kH265 };
+// Only kH264 and kH265 are ever described.
+using stream::VideoCodec;
 
 struct SdpVideo {
   VideoCodec codec = VideoCodec::kH264;

@@ -3,35 +3,30 @@
 #include <optional>
 #include <set>
 
-#include "platform/player/ts_packet.h"
+#include "platform/stream/ts.h"
 
 namespace player {
 
 bool IsStreamHeader(const uint8_t* bytes, size_t size) {
-  if (bytes == nullptr || size == 0 || size % kTsPacketBytes != 0) {
+  if (bytes == nullptr || size == 0 || size % stream::kTsPacketBytes != 0) {
     return false;
   }
   std::set<unsigned> pmtPidsNamed;
   std::set<unsigned> pmtPidsSeen;
-  for (size_t at = 0; at < size; at += kTsPacketBytes) {
+  for (size_t at = 0; at < size; at += stream::kTsPacketBytes) {
     const uint8_t* packet = bytes + at;
-    if (packet[0] != kTsSyncByte) {
+    if (packet[0] != stream::kTsSyncByte) {
       return false;
     }
-    const std::optional<Section> section = SectionIn(packet);
+    const std::optional<stream::Section> section = stream::SectionIn(packet);
     if (!section) {
       continue;
     }
-    if (section->pid == kPatPid && section->bytes[0] == kPatTableId) {
-      // Program loop: 4 bytes each, after the 8-byte header, before the CRC.
-      for (size_t entry = 8; entry + 4 + kSectionCrcBytes <= section->size; entry += 4) {
-        const uint8_t* program = section->bytes + entry;
-        const unsigned number = (program[0] << 8) | program[1];
-        if (number != 0) {  // 0 names the network PID, not a PMT
-          pmtPidsNamed.insert(((program[2] & 0x1F) << 8) | program[3]);
-        }
+    if (section->pid == stream::kPatPid && section->bytes[0] == stream::kPatTableId) {
+      for (unsigned pid : stream::PmtPidsOf(*section)) {
+        pmtPidsNamed.insert(pid);
       }
-    } else if (section->bytes[0] == kPmtTableId) {
+    } else if (section->bytes[0] == stream::kPmtTableId) {
       pmtPidsSeen.insert(section->pid);
     }
   }

@@ -5,8 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/player/ts_packet.h"
-
 namespace player {
 
 // True when bytes are whole TS packets (each starting with the sync byte), one

@@ -6,20 +6,10 @@
 namespace player {
 namespace {
 
-constexpr uint8_t kStreamTypeH264 = 0x1B;
-constexpr uint8_t kStreamTypeH265 = 0x24;
-// PES: start code (3), stream id (1), length (2), then the optional header:
-// two flag bytes and its data length.
-constexpr size_t kPesFixedBytes = 6;
-constexpr size_t kPesHeaderBytes = 9;
+using stream::kTsPacketBytes;
+using stream::kTsSyncByte;
 // A picture and the PES header around it.
 constexpr size_t kMaxPesBytes = kMaxPictureBytes + 64 * 1024;
-
-int64_t Timestamp(const uint8_t* at) {
-  return (static_cast<int64_t>(at[0] & 0x0E) << 29) | (static_cast<int64_t>(at[1]) << 22) |
-         (static_cast<int64_t>(at[2] & 0xFE) << 14) | (static_cast<int64_t>(at[3]) << 7) |
-         (at[4] >> 1);
-}
 
 // Damaged input: the offset of the next sync byte that is followed by another
 // one packet later (or by the end of the bytes), so that a stray 0x47 inside
@@ -83,59 +73,46 @@ void TsDemuxer::EndPiece() {
 }
 
 void TsDemuxer::Packet(const uint8_t* packet) {
-  const unsigned pid = PacketPid(packet);
+  const unsigned pid = stream::PacketPid(packet);
   if (pid == videoPid_) {
     VideoPacket(packet);
-  } else if (pid == kPatPid || pid == pmtPid_) {
+  } else if (pid == stream::kPatPid || pid == pmtPid_) {
     ProgramTables(packet);
   }
 }
 
 void TsDemuxer::ProgramTables(const uint8_t* packet) {
-  const std::optional<Section> section = SectionIn(packet);
+  const std::optional<stream::Section> section = stream::SectionIn(packet);
   if (!section) {
     return;
   }
-  const uint8_t* bytes = section->bytes;
-  const size_t end = section->size - kSectionCrcBytes;
-  if (section->pid == kPatPid && bytes[0] == kPatTableId) {
-    // Program loop after the 8-byte header; the first program is the one.
-    for (size_t entry = 8; entry + 4 <= end; entry += 4) {
-      if (((bytes[entry] << 8) | bytes[entry + 1]) != 0) {  // 0 names the network PID
-        pmtPid_ = ((bytes[entry + 2] & 0x1F) << 8) | bytes[entry + 3];
-        break;
-      }
+  if (section->pid == stream::kPatPid && section->bytes[0] == stream::kPatTableId) {
+    const std::vector<unsigned> pmtPids = stream::PmtPidsOf(*section);
+    if (!pmtPids.empty()) {
+      pmtPid_ = pmtPids.front();  // the first program is the one
     }
-  } else if (section->pid == pmtPid_ && bytes[0] == kPmtTableId && end >= 12) {
-    // Header (8), PCR PID (2), program info length (2) and its descriptors,
-    // then one entry per stream: type (1), PID (2), info length (2), descriptors.
-    size_t entry = 12 + (((bytes[10] & 0x0F) << 8) | bytes[11]);
-    while (entry + 5 <= end) {
-      const uint8_t type = bytes[entry];
-      const unsigned pid = ((bytes[entry + 1] & 0x1F) << 8) | bytes[entry + 2];
-      if (type == kStreamTypeH264 || type == kStreamTypeH265) {
-        const VideoCodec codec = type == kStreamTypeH264 ? VideoCodec::kH264 : VideoCodec::kH265;
-        if (pid != videoPid_ || codec != codec_) {
-          // Another stream (a camera that came back with other settings):
-          // what was joined of the old one is no picture of the new one.
-          pes_.clear();
-          joining_ = false;
-          videoPid_ = pid;
-          codec_ = codec;
-        }
-        return;
-      }
-      entry += 5 + (((bytes[entry + 3] & 0x0F) << 8) | bytes[entry + 4]);
-    }
+    return;
+  }
+  if (section->pid != pmtPid_) {
+    return;
+  }
+  const std::optional<stream::VideoStream> video = stream::VideoStreamOf(*section);
+  if (video && (video->pid != videoPid_ || video->codec != codec_)) {
+    // Another stream (a camera that came back with other settings): what was
+    // joined of the old one is no picture of the new one.
+    pes_.clear();
+    joining_ = false;
+    videoPid_ = video->pid;
+    codec_ = video->codec;
   }
 }
 
 void TsDemuxer::VideoPacket(const uint8_t* packet) {
-  const std::optional<Payload> payload = PacketPayload(packet);
+  const std::optional<stream::Payload> payload = stream::PacketPayload(packet);
   if (!payload) {
     return;
   }
-  if (PacketStartsUnit(packet)) {
+  if (stream::PacketStartsUnit(packet)) {
     if (joining_) {
       EndPes();  // the next PES starts: the last one is whole
     }
@@ -151,10 +128,10 @@ void TsDemuxer::VideoPacket(const uint8_t* packet) {
   }
   pes_.insert(pes_.end(), packet + payload->offset, packet + kTsPacketBytes);
   lastPadded_ = payload->padded;
-  if (pes_.size() >= kPesFixedBytes) {
+  if (pes_.size() >= stream::kPesFixedBytes) {
     const size_t stated = (pes_[4] << 8) | pes_[5];
-    if (stated != 0 && pes_.size() >= kPesFixedBytes + stated) {
-      pes_.resize(kPesFixedBytes + stated);
+    if (stated != 0 && pes_.size() >= stream::kPesFixedBytes + stated) {
+      pes_.resize(stream::kPesFixedBytes + stated);
       EndPes();
     }
   }
@@ -162,27 +139,18 @@ void TsDemuxer::VideoPacket(const uint8_t* packet) {
 
 void TsDemuxer::EndPes() {
   joining_ = false;
-  // Start code 00 00 01, then the header with its '10' marker bits.
-  const bool readable = pes_.size() >= kPesHeaderBytes && pes_[0] == 0 && pes_[1] == 0 &&
-                        pes_[2] == 1 && (pes_[6] & 0xC0) == 0x80;
-  const size_t dataStart = readable ? kPesHeaderBytes + pes_[8] : 0;
-  if (!readable || dataStart >= pes_.size() || codec_ == VideoCodec::kNone) {
+  const std::optional<stream::PesHeader> header = stream::ReadPesHeader(pes_.data(), pes_.size());
+  if (!header || header->dataOffset >= pes_.size() || codec_ == stream::VideoCodec::kNone) {
     ++droppedPes_;
     pes_.clear();
     return;
   }
   DemuxedPicture picture;
   picture.codec = codec_;
-  picture.bytes = pes_.data() + dataStart;
-  picture.size = pes_.size() - dataStart;
-  const uint8_t timestamps = pes_[7] >> 6;  // 2: PTS, 3: PTS and DTS
-  if ((timestamps & 0x2) && pes_[8] >= 5) {
-    picture.pts = Timestamp(&pes_[kPesHeaderBytes]);
-    picture.dts = picture.pts;
-  }
-  if (timestamps == 0x3 && pes_[8] >= 10) {
-    picture.dts = Timestamp(&pes_[kPesHeaderBytes + 5]);
-  }
+  picture.bytes = pes_.data() + header->dataOffset;
+  picture.size = pes_.size() - header->dataOffset;
+  picture.pts = header->pts;
+  picture.dts = header->dts;
   output_(picture);
   pes_.clear();
 }

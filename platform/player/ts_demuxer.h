@@ -1,10 +1,10 @@
 // The port's MPEG-TS demuxer: follows PAT and PMT to the video stream (H.264
 // or H.265) and joins its PES packets into whole pictures. A picture is handed
-// on as soon as its last byte is in, never waiting for the next one:
+// on as soon as its last byte is in, never waiting for the next one, by the
+// stream's contract (platform/stream/ts.h):
 // - a PES that states its length ends when that many bytes are in;
 // - a PES too long to state one (over 64 KiB, key frames) ends with the fed
-//   piece whose last packet of the stream is padded, since a muxer pads only
-//   the packet that ends a PES;
+//   piece whose last packet of the stream is padded;
 // - at the latest, a PES ends when the next one starts.
 // Pictures up to kMaxPictureBytes are joined whole, however many pieces and
 // packets carry them.
@@ -15,22 +15,20 @@
 #include <functional>
 #include <vector>
 
-#include "platform/player/ts_packet.h"
+#include "platform/stream/codec.h"
+#include "platform/stream/ts.h"
 
 namespace player {
 
-enum class VideoCodec { kNone, kH264, kH265 };
-
 // A record holds at most 4 MiB; no picture is larger.
 constexpr size_t kMaxPictureBytes = 4u << 20;
-constexpr int64_t kNoTimestamp = INT64_MIN;
 
 struct DemuxedPicture {
-  VideoCodec codec = VideoCodec::kNone;
-  const uint8_t* bytes = nullptr;  // elementary stream; valid during the call only
-  size_t size = 0;                 // bytes
-  int64_t pts = kNoTimestamp;      // 90 kHz
-  int64_t dts = kNoTimestamp;      // 90 kHz
+  stream::VideoCodec codec = stream::VideoCodec::kNone;
+  const uint8_t* bytes = nullptr;      // elementary stream; valid during the call only
+  size_t size = 0;                     // bytes
+  int64_t pts = stream::kNoTimestamp;  // 90 kHz
+  int64_t dts = stream::kNoTimestamp;  // 90 kHz
 };
 
 class TsDemuxer {
@@ -58,18 +56,16 @@ class TsDemuxer {
   void EndPes();
 
   const Output output_;
-  uint8_t partial_[kTsPacketBytes] = {};  // a packet split between feeds
+  uint8_t partial_[stream::kTsPacketBytes] = {};  // a packet split between feeds
   size_t partialBytes_ = 0;
-  unsigned pmtPid_ = kNoPid;
-  unsigned videoPid_ = kNoPid;
-  VideoCodec codec_ = VideoCodec::kNone;
+  unsigned pmtPid_ = stream::kNoPid;
+  unsigned videoPid_ = stream::kNoPid;
+  stream::VideoCodec codec_ = stream::VideoCodec::kNone;
   std::vector<uint8_t> pes_;  // the PES being joined, from its start code; at most kMaxPesBytes
   bool joining_ = false;      // pes_ holds the start of a PES
   bool lastPadded_ = false;   // the last packet joined was padded
   uint64_t droppedPes_ = 0;
   uint64_t skippedBytes_ = 0;
-
-  static constexpr unsigned kNoPid = 0x2000;  // outside the 13-bit PID range
 };
 
 }  // namespace player

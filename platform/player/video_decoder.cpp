@@ -4,35 +4,13 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/stream/nal.h"
+
 namespace player {
 namespace {
 
 // PES time stamps count at 90 kHz.
 constexpr AVRational kPesTimeBase = {1, 90000};
-
-// Whether the picture's first slice starts a key frame (an H.264 IDR, an
-// H.265 IRAP picture), where a new decoder can start without damage.
-bool StartsKeyFrame(VideoCodec codec, const uint8_t* bytes, size_t size) {
-  for (size_t at = 0; at + 3 < size; ++at) {
-    if (bytes[at] != 0 || bytes[at + 1] != 0 || bytes[at + 2] != 1) {
-      continue;
-    }
-    const uint8_t header = bytes[at + 3];
-    if (codec == VideoCodec::kH264) {
-      const int type = header & 0x1F;
-      if (type == 1 || type == 5) {  // the first slice: non-IDR or IDR
-        return type == 5;
-      }
-    } else {
-      const int type = (header >> 1) & 0x3F;
-      if (type < 32) {  // the first slice (types below 32 are slices)
-        return type >= 16 && type <= 21;
-      }
-    }
-    at += 2;
-  }
-  return false;
-}
 
 int CoreThreads() {
   const unsigned cores = std::thread::hardware_concurrency();
@@ -44,11 +22,11 @@ int CoreThreads() {
 VideoDecoder::VideoDecoder() : frame_(av_frame_alloc()), packet_(av_packet_alloc()) {}
 VideoDecoder::~VideoDecoder() = default;
 
-bool VideoDecoder::Open(VideoCodec codec, int threads) {
+bool VideoDecoder::Open(stream::VideoCodec codec, int threads) {
   context_.reset();
-  codec_ = VideoCodec::kNone;
+  codec_ = stream::VideoCodec::kNone;
   const AVCodec* decoder =
-      avcodec_find_decoder(codec == VideoCodec::kH265 ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
+      avcodec_find_decoder(codec == stream::VideoCodec::kH265 ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
   if (decoder == nullptr) {
     return false;
   }
@@ -78,7 +56,7 @@ bool VideoDecoder::Open(VideoCodec codec, int threads) {
 
 VideoDecoder::Result VideoDecoder::Decode(const DemuxedPicture& picture,
                                           const std::function<void(AVFrame&)>& show) {
-  const bool keyFrame = StartsKeyFrame(picture.codec, picture.bytes, picture.size);
+  const bool keyFrame = stream::StartsKeyFrame(picture.codec, picture.bytes, picture.size);
   // A new codec opens at once; a new thread count waits for a key frame.
   const bool reopen = picture.codec != codec_ || (wantedThreads_ != threads_ && keyFrame);
   if (reopen && context_) {
@@ -121,8 +99,8 @@ VideoDecoder::Result VideoDecoder::Send(const DemuxedPicture& picture) {
   // needs) before this returns.
   packet_->data = const_cast<uint8_t*>(picture.bytes);
   packet_->size = static_cast<int>(picture.size);
-  packet_->pts = picture.pts == kNoTimestamp ? AV_NOPTS_VALUE : picture.pts;
-  packet_->dts = picture.dts == kNoTimestamp ? AV_NOPTS_VALUE : picture.dts;
+  packet_->pts = picture.pts == stream::kNoTimestamp ? AV_NOPTS_VALUE : picture.pts;
+  packet_->dts = picture.dts == stream::kNoTimestamp ? AV_NOPTS_VALUE : picture.dts;
   const int sent = avcodec_send_packet(context_.get(), packet_.get());
   av_packet_unref(packet_.get());  // forgets the borrowed bytes
   if (sent < 0) {

@@ -43,14 +43,14 @@ class VideoDecoder {
   int Threads() const { return threads_; }
 
  private:
-  bool Open(VideoCodec codec, int threads);
+  bool Open(stream::VideoCodec codec, int threads);
   Result Send(const DemuxedPicture& picture);
 
   struct CodecFree {
     void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
   };
   std::unique_ptr<AVCodecContext, CodecFree> context_;
-  VideoCodec codec_ = VideoCodec::kNone;  // what context_ decodes
+  stream::VideoCodec codec_ = stream::VideoCodec::kNone;  // what context_ decodes
   int threads_ = 1;                       // threads context_ decodes with
   int wantedThreads_ = 1;                 // for the size of the latest picture
   int decoded_ = 0;                       // pictures out of context_ so far
