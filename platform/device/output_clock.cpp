@@ -15,14 +15,16 @@ bool FartherThan(int64_t from, int64_t to, int64_t limit) {
 }  // namespace
 
 int64_t OutputClock::Next(bool hasPts, int64_t inputPts90k) {
-  const int64_t continued = m_started ? m_last + kNominalStep : kFirstStamp;
+  const int64_t continued = m_started ? m_latest + kNominalStep : kFirstStamp;
   int64_t stamp = continued;
+  m_tookNewOrigin = !m_haveOrigin;
   if (hasPts) {
     const bool leap = FartherThan(m_lastIn, inputPts90k, kMaxJump);
     const bool stepBack =
         inputPts90k < m_lastIn && FartherThan(m_lastIn, inputPts90k, kMaxBackStep);
     if (m_haveOrigin && (leap || stepBack)) {
       m_haveOrigin = false;
+      m_tookNewOrigin = true;
     }
     if (!m_haveOrigin) {
       m_haveOrigin = true;
@@ -32,11 +34,8 @@ int64_t OutputClock::Next(bool hasPts, int64_t inputPts90k) {
     m_lastIn = inputPts90k;
     stamp = m_originOut + (inputPts90k - m_originIn);
   }
-  if (m_started) {
-    stamp = std::max(stamp, m_last + 1);  // strictly increasing, even if the input steps back
-  }
+  m_latest = m_started ? std::max(m_latest, stamp) : stamp;
   m_started = true;
-  m_last = stamp;
   return stamp;
 }
 

@@ -1,6 +1,9 @@
 #include "platform/device/ts_remuxer.h"
 
 #include "platform/device/device.h"
+#include "platform/device/diagnostics.h"
+#include "platform/stream/sps.h"
+#include "platform/stream/ts.h"
 
 extern "C" {
 #include <libavcodec/bsf.h>
@@ -16,11 +19,9 @@ namespace {
 // two pieces.
 constexpr int kIoBufferBytes = TsRemuxer::kTsPacketBytes * 64;
 
-int PidOf(const uint8_t* packet) { return ((packet[1] & 0x1F) << 8) | packet[2]; }
-
 bool IsPsi(const uint8_t* packet) {
-  const int pid = PidOf(packet);
-  return pid == 0x0000 /* PAT */ || pid == 0x0011 /* SDT */ || pid == TsRemuxer::kPmtPid;
+  const unsigned pid = stream::PacketPid(packet);
+  return pid == stream::kPatPid || pid == stream::kSdtPid || pid == TsRemuxer::kPmtPid;
 }
 
 }  // namespace
@@ -134,11 +135,46 @@ int TsRemuxer::BeginConnection(const AVCodecParameters* parameters, AVRational t
       return result;
     }
   }
+  m_codec = parameters->codec_id == AV_CODEC_ID_HEVC ? stream::VideoCodec::kH265
+                                                     : stream::VideoCodec::kH264;
   m_timeBaseNum = timeBase.num;
   m_timeBaseDen = timeBase.den;
   m_waitingForKeyFrame = true;
   m_clock.Restart();
+  m_timeline.Restart();
   return 0;
+}
+
+bool TsRemuxer::Stamp(const AVStream* out) {
+  if ((m_filtered->flags & AV_PKT_FLAG_KEY) != 0) {
+    // Key frames carry the parameter sets (the filter puts them there).
+    if (const std::optional<int> depth = stream::StatedReorderDepthIn(
+            m_codec, m_filtered->data, static_cast<size_t>(m_filtered->size))) {
+      m_timeline.StateDepth(*depth);
+    }
+  }
+  const bool hasPts = m_filtered->pts != AV_NOPTS_VALUE;
+  const int64_t pts90k =
+      hasPts ? av_rescale_q(m_filtered->pts, AVRational{m_timeBaseNum, m_timeBaseDen},
+                            AVRational{1, 90000})
+             : 0;
+  const int64_t pts = m_clock.Next(hasPts, pts90k);
+  if (m_clock.TookNewOrigin()) {
+    m_timeline.Restart();
+  }
+  const int depthBefore = m_timeline.Depth();
+  const std::optional<DecodeTimeline::Stamps> stamps = m_timeline.Next(pts);
+  if (!stamps) {
+    ++m_outOfOrderDrops;
+    Diagnostics().Report(kDiagnoseRemux,
+                         "a picture came out of order deeper than the stream's reordering of %d "
+                         "and was dropped; reordering now %d",
+                         depthBefore, m_timeline.Depth());
+    return false;
+  }
+  m_filtered->pts = av_rescale_q(stamps->pts, AVRational{1, 90000}, out->time_base);
+  m_filtered->dts = av_rescale_q(stamps->dts, AVRational{1, 90000}, out->time_base);
+  return true;
 }
 
 int TsRemuxer::Write(AVPacket* packet) {
@@ -160,15 +196,10 @@ int TsRemuxer::Write(AVPacket* packet) {
   }
   AVStream* out = m_mux->streams[0];
   while ((result = av_bsf_receive_packet(m_filter, m_filtered)) == 0) {
-    const bool hasPts = m_filtered->pts != AV_NOPTS_VALUE;
-    const int64_t pts90k =
-        hasPts ? av_rescale_q(m_filtered->pts, AVRational{m_timeBaseNum, m_timeBaseDen},
-                              AVRational{1, 90000})
-               : 0;
-    const int64_t stamp =
-        av_rescale_q(m_clock.Next(hasPts, pts90k), AVRational{1, 90000}, out->time_base);
-    m_filtered->pts = stamp;
-    m_filtered->dts = stamp;
+    if (!Stamp(out)) {
+      av_packet_unref(m_filtered);
+      continue;
+    }
     m_filtered->duration = 0;
     m_filtered->stream_index = 0;
     m_filtered->pos = -1;

@@ -12,7 +12,6 @@ extern "C" {
 }
 
 #include "platform/device/log_mask.h"
-#include "platform/device/output_clock.h"
 
 namespace device {
 namespace {
@@ -104,53 +103,6 @@ TEST(LogMask, PasswordInALongLogLineIsMaskedToo) {
   const std::string printed = testing::internal::GetCapturedStderr();
   EXPECT_NE(printed.find("rtsp://***@10.0.0.2/ch1"), std::string::npos);
   EXPECT_EQ(printed.find("secret"), std::string::npos);
-}
-
-TEST(OutputClock, FirstStampIsMadeUpAndLaterOnesFollowTheInput) {
-  OutputClock clock;
-  EXPECT_EQ(clock.Next(false, 0), OutputClock::kFirstStamp);  // first packet: no pts
-  const int64_t second = clock.Next(true, 5000000);
-  EXPECT_EQ(second, OutputClock::kFirstStamp + OutputClock::kNominalStep);
-  EXPECT_EQ(clock.Next(true, 5000000 + 3600), second + 3600);
-  EXPECT_EQ(clock.Next(true, 5000000 + 7200), second + 7200);
-}
-
-TEST(OutputClock, StampsStayStrictlyIncreasingWhenTheInputStallsOrStepsBack) {
-  OutputClock clock;
-  const int64_t a = clock.Next(true, 1000);
-  const int64_t b = clock.Next(true, 1000);
-  const int64_t c = clock.Next(true, 400);
-  const int64_t d = clock.Next(false, 0);
-  EXPECT_LT(a, b);
-  EXPECT_LT(b, c);
-  EXPECT_EQ(d, c + OutputClock::kNominalStep);
-}
-
-TEST(OutputClock, NewConnectionContinuesAfterTheLastStamp) {
-  OutputClock clock;
-  clock.Next(true, 90000);
-  const int64_t last = clock.Next(true, 90000 + 3600 * 10);
-  clock.Restart();
-  // The camera came back with a timeline of its own, far behind the old one.
-  const int64_t first = clock.Next(true, 12);
-  EXPECT_EQ(first, last + OutputClock::kNominalStep);
-  EXPECT_EQ(clock.Next(true, 12 + 3600), first + 3600);
-}
-
-TEST(OutputClock, InputClockThatLeapsTakesANewOriginInsteadOfOverflowing) {
-  OutputClock clock;
-  const int64_t a = clock.Next(true, INT64_MAX - 10);
-  // From one end of the time line to the other: the difference does not fit.
-  const int64_t b = clock.Next(true, INT64_MIN + 1);
-  EXPECT_EQ(b, a + OutputClock::kNominalStep);
-  EXPECT_EQ(clock.Next(true, INT64_MIN + 1 + 3600), b + 3600);
-  // A camera that resets its clock goes on one step later, not hours later.
-  const int64_t c = clock.Next(true, 5 * 3600 * 90000LL);
-  EXPECT_EQ(c, b + 3600 + OutputClock::kNominalStep);
-  // A clock that starts again a few seconds back goes on at its own pace.
-  const int64_t d = clock.Next(true, 5 * 3600 * 90000LL - 5 * 90000);
-  EXPECT_EQ(d, c + OutputClock::kNominalStep);
-  EXPECT_EQ(clock.Next(true, 5 * 3600 * 90000LL - 5 * 90000 + 3600), d + 3600);
 }
 
 }  // namespace
