@@ -124,6 +124,7 @@ DWORD RtspSource::OpenOnce(const SourceRequest& request, bool describeOnly) {
   m_parameters = parameters;
   m_clockRate = video.clockRate;
   m_depacketizer = std::make_unique<RtpDepacketizer>(video.codec, video.payloadType);
+  m_reorderDone += m_reorder.Counts();
   m_reorder = RtpReorder{};
   m_haveTime = false;
   return NET_DVR_NOERROR;

@@ -46,6 +46,12 @@ class RtspSource {
   // Codec, and the SDP's parameter sets as extradata; null when closed.
   const AVCodecParameters* Parameters() const;
   int ClockRate() const { return m_clockRate; }
+  // What the UDP reorder did since this source was made, over every connection.
+  ReorderCounts ReorderTotals() const {
+    ReorderCounts totals = m_reorderDone;
+    totals += m_reorder.Counts();
+    return totals;
+  }
   void Close();
 
  private:
@@ -58,7 +64,8 @@ class RtspSource {
   const std::atomic<bool>* m_stop;
   RtspClient m_client;
   std::unique_ptr<RtpDepacketizer> m_depacketizer;
-  RtpReorder m_reorder;  // UDP only
+  RtpReorder m_reorder;          // UDP only
+  ReorderCounts m_reorderDone;   // of the connections before m_reorder's
   AVCodecParameters* m_parameters = nullptr;
   std::vector<uint8_t> m_packet;  // the RTP packet being taken apart
   bool m_havePacket = false;      // m_packet came with the open and is not taken yet

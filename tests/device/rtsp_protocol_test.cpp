@@ -228,10 +228,16 @@ TEST(DigestAuth, AnswersEachAlgorithmAndKeepsTheStrongestOffer) {
 
 // Packets as UDP hands them over (sequence number, arrival ms) and as the
 // reorder gives them out, to a reading loop that waits no longer than
-// HoldUntil(): late packets and copies are dropped, a gap given up after 20 ms.
+// HoldUntil(), with what it counted: late packets and copies are dropped, a
+// gap given up after 200 ms.
 using Arrivals = std::vector<std::pair<uint16_t, int>>;
+struct ReorderCase {
+  Arrivals offered;
+  Arrivals given;
+  ReorderCounts counts;
+};
 
-class Reorder : public ::testing::TestWithParam<std::pair<Arrivals, Arrivals>> {};
+class Reorder : public ::testing::TestWithParam<ReorderCase> {};
 
 TEST_P(Reorder, GivesPacketsOutInSequenceOrWhenTheGapIsGivenUp) {
   const auto at = [](int ms) {
@@ -249,7 +255,7 @@ TEST_P(Reorder, GivesPacketsOutInSequenceOrWhenTheGapIsGivenUp) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(reorder.HoldUntil() - at(0))
         .count();
   };
-  for (const auto& [sequence, ms] : GetParam().first) {
+  for (const auto& [sequence, ms] : GetParam().offered) {
     while (reorder.HoldUntil() <= at(ms)) {
       popDue(static_cast<int>(holdMs()));
     }
@@ -258,14 +264,21 @@ TEST_P(Reorder, GivesPacketsOutInSequenceOrWhenTheGapIsGivenUp) {
     }
     popDue(ms);
   }
-  EXPECT_EQ(given, GetParam().second);
+  EXPECT_EQ(given, GetParam().given);
   EXPECT_EQ(reorder.HoldUntil(), RtpReorder::Clock::time_point::max()) << "nothing left waiting";
+  const ReorderCounts& counts = reorder.Counts();
+  const ReorderCounts& expected = GetParam().counts;
+  EXPECT_EQ(counts.lost, expected.lost);
+  EXPECT_EQ(counts.late, expected.late);
+  EXPECT_EQ(counts.duplicate, expected.duplicate);
+  EXPECT_EQ(counts.reordered, expected.reordered);
 }
 
-Arrivals BurstBehindGap(int ms) {  // 1, then 129 packets from 3 on: past the bound
-  Arrivals burst = {{1, 0}};
+ReorderCase BurstBehindGap(int ms) {  // 1, then one more than the bound from 3 on
+  ReorderCase burst{{{1, 0}}, {{1, 0}}, {1, 0, 0, 0}};
   for (uint16_t s = 3; s < 3 + RtpReorder::kMaxHeldPackets + 1; ++s) {
-    burst.emplace_back(s, ms);
+    burst.offered.emplace_back(s, ms);
+    burst.given.emplace_back(s, ms);
   }
   return burst;
 }
@@ -273,15 +286,27 @@ Arrivals BurstBehindGap(int ms) {  // 1, then 129 packets from 3 on: past the bo
 INSTANTIATE_TEST_SUITE_P(
     Arrivals, Reorder,
     ::testing::Values(
-        std::pair{Arrivals{{1, 0}, {3, 1}, {3, 2}, {2, 3}, {2, 4}, {4, 5}},  // swapped, copies
-                  Arrivals{{1, 0}, {2, 3}, {3, 3}, {4, 5}}},
-        std::pair{Arrivals{{1, 0}, {3, 5}, {4, 6}, {2, 40}, {5, 41}},  // 2 lost, then late
-                  Arrivals{{1, 0}, {3, 25}, {4, 25}, {5, 41}}},
-        std::pair{Arrivals{{65534, 0}, {0, 1}, {65535, 2}},
-                  Arrivals{{65534, 0}, {65535, 2}, {0, 2}}},
-        std::pair{Arrivals{{5000, 0}, {10, 1}, {40000, 2}},  // numbered afresh, back or ahead
-                  Arrivals{{5000, 0}, {10, 1}, {40000, 2}}},
-        std::pair{BurstBehindGap(2), BurstBehindGap(2)}));
+        // Swapped, with copies of both.
+        ReorderCase{{{1, 0}, {3, 1}, {3, 2}, {2, 3}, {2, 4}, {4, 5}},
+                    {{1, 0}, {2, 3}, {3, 3}, {4, 5}},
+                    {0, 0, 2, 1}},
+        // A Wi-Fi bridge's late burst: 2 and 3 come 150 ms late, in time.
+        ReorderCase{{{1, 0}, {4, 10}, {5, 20}, {3, 150}, {2, 160}, {6, 161}},
+                    {{1, 0}, {2, 160}, {3, 160}, {4, 160}, {5, 160}, {6, 161}},
+                    {0, 0, 0, 2}},
+        // 2 never comes in time: given up 200 ms after 3 waited, then late;
+        // a copy of it after that is a copy.
+        ReorderCase{{{1, 0}, {3, 5}, {4, 6}, {2, 300}, {2, 301}, {5, 302}},
+                    {{1, 0}, {3, 205}, {4, 205}, {5, 302}},
+                    {1, 1, 1, 0}},
+        ReorderCase{{{65534, 0}, {0, 1}, {65535, 2}},
+                    {{65534, 0}, {65535, 2}, {0, 2}},
+                    {0, 0, 0, 1}},
+        // Numbered afresh, back or ahead.
+        ReorderCase{{{5000, 0}, {10, 1}, {40000, 2}},
+                    {{5000, 0}, {10, 1}, {40000, 2}},
+                    {0, 0, 0, 0}},
+        BurstBehindGap(2)));
 
 // Receiver reports across a sequence number wrap: one packet of four lost,
 // then none of the next two; each report names the sender and us (CNAME).
