@@ -29,7 +29,7 @@ DecodeThread::~DecodeThread() { Stop(); }
 bool DecodeThread::Start() {
   const std::string number = std::to_string(port_);
   if (window_ != nullptr) {
-    presenter_ = std::make_unique<Presenter>(port_, window_, counters_);
+    presenter_ = std::make_unique<Presenter>(port_, window_, last_, counters_);
     if (!presenter_->Start(("player-pre-" + number).c_str())) {
       presenter_.reset();
       return false;
@@ -72,9 +72,9 @@ void DecodeThread::Run() {
   const int port = static_cast<int>(port_);
 
   auto show = [&](AVFrame& frame) {
-    last_.Keep(frame);
     if (!presenter_) {
-      return;  // no window: kept for snapshots only
+      last_.Keep(frame);  // no window: kept for snapshots only
+      return;
     }
     PictureRef picture = DecodedPicture::Share(frame);
     if (!picture) {

@@ -1,7 +1,7 @@
 // A port's decode thread: demuxes the MPEG-TS bytes of the port's input
-// buffer into whole pictures, decodes them, keeps the last picture and hands
-// every picture to the port's presenter (when it has a window), counting
-// what each stage does.
+// buffer into whole pictures, decodes them (in display order) and hands every
+// picture to the port's presenter, which keeps the last one shown; without a
+// window it keeps the last one decoded. Counts what each stage does.
 #pragma once
 
 #include <memory>

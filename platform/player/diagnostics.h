@@ -15,6 +15,7 @@ enum class Diagnostic {
   kDemux,    // bytes skipped, PES given up
   kDecoder,  // no decoder, or the decoder refused a picture
   kPicture,  // a decoded picture that could not be converted for the sink
+  kOrder,    // a decoded picture out of time stamp order
   kMemory,   // out of memory on the decode thread
   kCount,
 };

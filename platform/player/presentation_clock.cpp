@@ -24,19 +24,31 @@ void PresentationClock::SetSpeed(double speed) {
   }
 }
 
+int64_t PresentationClock::Unwrapped(int64_t pts) const {
+  // The 33-bit stamp wraps every 26.5 hours.
+  int64_t step = (pts - lastPts_) % kPtsWrap;
+  if (step > kPtsWrap / 2) {
+    step -= kPtsWrap;
+  } else if (step < -kPtsWrap / 2) {
+    step += kPtsWrap;
+  }
+  return lastPts_ + step;
+}
+
+bool PresentationClock::Behind(int64_t pts) const {
+  if (!anchored_ || pts < 0) {
+    return false;
+  }
+  const double backMs = static_cast<double>(lastPts_ - Unwrapped(pts)) / kTicksPerMs;
+  return backMs > 0 && backMs <= kJumpMs;
+}
+
 double PresentationClock::Due(int64_t pts, double nowMs) {
   if (pts < 0) {
     return nowMs;  // nothing to pace by
   }
-  // Unwrap the 33-bit stamp (it wraps every 26.5 hours) against the last one.
   if (anchored_) {
-    int64_t step = (pts - lastPts_) % kPtsWrap;
-    if (step > kPtsWrap / 2) {
-      step -= kPtsWrap;
-    } else if (step < -kPtsWrap / 2) {
-      step += kPtsWrap;
-    }
-    pts = lastPts_ + step;
+    pts = Unwrapped(pts);
   }
   const double ptsMs = static_cast<double>(pts) / kTicksPerMs / speed_;
   const double stepMs = static_cast<double>(pts - lastPts_) / kTicksPerMs / speed_;

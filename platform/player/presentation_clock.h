@@ -31,12 +31,17 @@ class PresentationClock {
   // (90 kHz, 33 bits, negative for none) that was decoded at nowMs is due;
   // between nowMs and nowMs + kMaxHoldMs.
   double Due(int64_t pts, double nowMs);
+  // Whether a picture with time stamp pts comes after a later one of the
+  // same clock (less than kJumpMs behind the last): shown, it would step back.
+  bool Behind(int64_t pts) const;
   // Time stamps run at `speed` times real time from the next picture on
   // (a change starts the clock afresh).
   void SetSpeed(double speed);
 
  private:
   void Anchor(double ptsMs, double nowMs);
+  // pts (33 bits) unwrapped against the last time stamp.
+  int64_t Unwrapped(int64_t pts) const;
 
   bool anchored_ = false;
   int64_t lastPts_ = 0;      // 90 kHz, unwrapped

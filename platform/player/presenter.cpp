@@ -13,8 +13,8 @@ extern "C" {
 
 namespace player {
 
-Presenter::Presenter(LONG port, HWND window, StageCounters& counters)
-    : port_(port), window_(window), counters_(counters) {}
+Presenter::Presenter(LONG port, HWND window, LastPicture& last, StageCounters& counters)
+    : port_(port), window_(window), last_(last), counters_(counters) {}
 
 Presenter::~Presenter() { Stop(); }
 
@@ -41,6 +41,13 @@ void Presenter::Push(PictureRef picture, int64_t pts) {
   const double nowMs = std::chrono::duration<double, std::milli>(Clock::now() - epoch_).count();
   std::unique_lock<std::mutex> lock(mutex_);
   clock_.SetSpeed(PresentationSpeed(port_));
+  if (clock_.Behind(pts)) {
+    lock.unlock();
+    counters_.PicturesDropped(1);
+    Diagnose(Diagnostic::kOrder, "port %d: a picture came after a later one and was dropped",
+             static_cast<int>(port_));
+    return;
+  }
   const double dueMs = clock_.Due(pts, nowMs);
   while (queue_.size() >= kMaxQueuedPictures && !stopping_) {
     queue_.front().due = Clock::now();
@@ -91,6 +98,7 @@ void Presenter::Run() {
 }
 
 void Presenter::Present(const PictureRef& picture) {
+  last_.Keep(picture->Frame());
   bool painted = false;
   const bool hasSink = WithVideoSink(window_, [&](VideoSink& sink) {
     if (sink.TakesDecodedPictures()) {

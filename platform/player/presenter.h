@@ -1,10 +1,13 @@
 // A port's presenter thread ("player-pre-<port>"): takes decoded pictures
 // from the decode thread into a queue of at most kMaxQueuedPictures and hands
 // each to the window's video sink when its PresentationClock time comes, at
-// most kMaxHoldMs after it was decoded. A picture that finds the queue full
-// (a burst, after a stall upstream) makes the oldest due at once and waits
-// for the presenter to take it: the burst is shown quickly, none is lost and
-// the player adds no delay beyond the queue.
+// most kMaxHoldMs after it was decoded, keeping it as the port's last picture.
+// Pictures go in time stamp order: one that comes after a later one (a
+// stream whose reordering the decoder did not know) is dropped, never shown
+// as a step back. A picture that finds the queue full (a burst, after a stall
+// upstream) makes the oldest due at once and waits for the presenter to take
+// it: the burst is shown quickly, none is lost and the player adds no delay
+// beyond the queue.
 #pragma once
 
 #include <chrono>
@@ -13,6 +16,7 @@
 #include <mutex>
 
 #include "platform/player/decoded_picture.h"
+#include "platform/player/last_picture.h"
 #include "platform/player/presentation_clock.h"
 #include "platform/player/sink_painter.h"
 #include "platform/player/stage_counters.h"
@@ -26,8 +30,8 @@ class Presenter {
   // hold the 80 ms bound at 37.5 pictures/s and more.
   static constexpr size_t kMaxQueuedPictures = 3;
 
-  // counters must outlive the presenter.
-  Presenter(LONG port, HWND window, StageCounters& counters);
+  // last and counters must outlive the presenter.
+  Presenter(LONG port, HWND window, LastPicture& last, StageCounters& counters);
   ~Presenter();
   Presenter(const Presenter&) = delete;
   Presenter& operator=(const Presenter&) = delete;
@@ -54,6 +58,7 @@ class Presenter {
 
   const LONG port_;    // for diagnostics
   const HWND window_;  // sink to present to
+  LastPicture& last_;  // the last picture presented
   StageCounters& counters_;
   const Clock::time_point epoch_ = Clock::now();  // the presentation clock's 0 ms
   std::mutex mutex_;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <queue>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@ struct Pacing {
   double arrivalStepMs;  // real time per picture (differs: the camera's clock drifts)
   int jitterMs;         // +- network jitter before the DecThread's 10 ms steps
   double speed = 1.0;   // presentation speed (a slowed replay fed at its own pace)
+  int reorder = 0;      // B-frames: pictures come in decode order, this deep
 };
 
 class PlayerPresentation : public ::testing::TestWithParam<Pacing> {};
@@ -44,6 +47,19 @@ std::vector<double> Arrivals(const Pacing& pacing) {
   return arrivals;
 }
 
+// Display number of the picture decoded i-th: a reference picture, then the
+// `reorder` B-frames before it in display order, latest first (a pyramid
+// decodes its middle one first; for one B-frame it is the same).
+int DisplayNumber(int i, int reorder) {
+  if (reorder == 0 || i == 0) {
+    return i;
+  }
+  const int group = (i - 1) / (reorder + 1);
+  const int place = (i - 1) % (reorder + 1);
+  const int reference = 1 + group * (reorder + 1) + reorder;
+  return place == 0 ? reference : reference - place;
+}
+
 TEST_P(PlayerPresentation, PicturesLeaveAtTheStreamsPaceHeldNoLongerThanTheBound) {
   const Pacing pacing = GetParam();
   const std::vector<double> arrivals = Arrivals(pacing);
@@ -51,8 +67,17 @@ TEST_P(PlayerPresentation, PicturesLeaveAtTheStreamsPaceHeldNoLongerThanTheBound
   clock.SetSpeed(pacing.speed);
   std::vector<double> deviations;
   double previous = 0;
+  // The decoder hands pictures out in display order once `reorder` more are in.
+  std::priority_queue<int, std::vector<int>, std::greater<>> decoding;
   for (int i = 0; i < kPictures; ++i) {
-    const auto pts = static_cast<int64_t>(i * pacing.streamStepMs * kTicksPerMs);
+    decoding.push(DisplayNumber(i, pacing.reorder));
+    if (static_cast<int>(decoding.size()) <= pacing.reorder) {
+      continue;
+    }
+    const int shownNumber = decoding.top();
+    decoding.pop();
+    const auto pts = static_cast<int64_t>(shownNumber * pacing.streamStepMs * kTicksPerMs);
+    ASSERT_FALSE(clock.Behind(pts)) << "picture " << shownNumber;
     const double due = clock.Due(pts, arrivals[static_cast<size_t>(i)]);
     ASSERT_GE(due, arrivals[static_cast<size_t>(i)]);
     ASSERT_LE(due, arrivals[static_cast<size_t>(i)] + PresentationClock::kMaxHoldMs);
@@ -76,7 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Pacing{"fast_camera_clock", 40, 39.8, 15},
                       Pacing{"slow_camera_clock", 40, 40.2, 15}, Pacing{"sixty", 1000.0 / 60, 1000.0 / 60, 5},
                       Pacing{"half_speed_replay", 40, 80, 10, 0.5},
-                      Pacing{"quarter_speed_replay", 40, 160, 10, 0.25}),
+                      Pacing{"quarter_speed_replay", 40, 160, 10, 0.25},
+                      Pacing{"b_frames", 40, 40, 15, 1.0, 1},
+                      Pacing{"b_frame_pyramid_fifty", 20, 20, 5, 1.0, 2}),
     PacingName);
 
 TEST(PlayerPresentationJumps, AClockThatJumpsOrStartsAgainIsFollowedAtOnce) {
@@ -100,6 +127,16 @@ TEST(PlayerPresentationJumps, AClockThatJumpsOrStartsAgainIsFollowedAtOnce) {
   const double beforeWrap = clock.Due(pts, now += 40);
   const double afterWrap = clock.Due(20 * kTicksPerMs, now += 40);
   EXPECT_NEAR(afterWrap - beforeWrap, 40, 2);
+}
+
+TEST(PlayerPresentationJumps, APictureAfterALaterOneIsBehindButAClockStartingAgainIsNot) {
+  PresentationClock clock;
+  EXPECT_FALSE(clock.Behind(0)) << "nothing shown yet";
+  clock.Due(90'000, 1000);
+  clock.Due(90'000 + 40 * kTicksPerMs, 1040);
+  EXPECT_TRUE(clock.Behind(90'000 + 20 * kTicksPerMs));
+  EXPECT_FALSE(clock.Behind(90'000 + 80 * kTicksPerMs));
+  EXPECT_FALSE(clock.Behind(0)) << "over a second back: a new clock";
 }
 
 TEST(PlayerPresentationJumps, PicturesWithoutTimeStampsLeaveAtOnce) {
