@@ -41,7 +41,9 @@ void Presenter::Push(PictureRef picture, int64_t pts) {
   const double nowMs = std::chrono::duration<double, std::milli>(Clock::now() - epoch_).count();
   std::unique_lock<std::mutex> lock(mutex_);
   clock_.SetSpeed(PresentationSpeed(port_));
-  if (clock_.Behind(pts)) {
+  // A key frame starts a stream of its own (a camera whose clock started
+  // again): its time is a new clock, not a step back.
+  if (picture->Frame().key_frame == 0 && clock_.Behind(pts)) {
     lock.unlock();
     counters_.PicturesDropped(1);
     Diagnose(Diagnostic::kOrder, "port %d: a picture came after a later one and was dropped",

@@ -4,7 +4,7 @@
 // most kMaxHoldMs after it was decoded, keeping it as the port's last picture.
 // Pictures go in time stamp order: one that comes after a later one (a
 // stream whose reordering the decoder did not know) is dropped, never shown
-// as a step back. A picture that finds the queue full (a burst, after a stall
+// as a step back; a key frame may start the clock again. A picture that finds the queue full (a burst, after a stall
 // upstream) makes the oldest due at once and waits for the presenter to take
 // it: the burst is shown quickly, none is lost and the player adds no delay
 // beyond the queue.
