@@ -10,8 +10,8 @@ inline constexpr int32_t kRingMBDefault = 30;
 // Still about 33 s of a 4 Mbit/s sub stream, and room for several of the
 // largest records the intake stores (4 MiB).
 inline constexpr int32_t kRingMBMin = 16;
-// The DecThread holds a record at most 40 s: 512 MiB hold that at over
-// 100 Mbit/s, beyond any camera stream; more would only take memory.
+// The longest delay (60 s) at 64 Mbit/s fits in 512 MiB, beyond any camera
+// stream; more would only take memory.
 inline constexpr int32_t kRingMBMax = 512;
 
 // Instant replay: seconds replayed ("replaySeconds"), their speed

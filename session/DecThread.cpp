@@ -71,6 +71,7 @@ DWORD DecThread(void* /*param*/) {
         Sleep(kDecWaitStepMs);
         nTSpan = AgeMs(record.dwTick);
         if (nTSpan > kDecMaxHoldMs || InterlockedRead(&g_bTread) == 0) {
+          // The line keeps its words from when the bound was 40 s.
           g_workLog.WriteLog("in DecThread,nTSpan >40000 || !g_bTread break\n");
           break;
         }

@@ -1,6 +1,6 @@
 // The DecThread: the delayed feed. It takes the stream records out of the ring
 // in storage order and hands each payload to the player once the record is
-// g_nDelayMs old (at most about 40 s), so the picture runs that much behind.
+// g_nDelayMs old, so the picture runs that much behind.
 #pragma once
 
 #include <atomic>
@@ -15,8 +15,9 @@ constexpr DWORD kDecScratchBytes = 4194304;
 static_assert(kDecScratchBytes == kMaxRecordPayloadBytes,
               "every record the ring accepts must fit the DecThread's scratch buffer");
 
-// A record is never held longer than this (ms); longer delays play ~40 s late.
-constexpr LONG kDecMaxHoldMs = 40000;
+// A record is never held longer than this (ms): a safety bound above the
+// longest delay the dialog accepts (60 s), so that every delay is honoured.
+constexpr LONG kDecMaxHoldMs = 61000;
 // Step of the wait for a record to come due, and the pause on an empty ring (ms).
 constexpr DWORD kDecWaitStepMs = 10;
 

@@ -34,6 +34,27 @@ bool s_bSdkNeedsInit = false;
 // Real play was started and not yet stopped.
 bool s_bRealPlayActive = false;
 
+// The ring must hold the whole delay, or the picture freezes and breaks: it
+// takes the size the delay needs before the session's stream comes. Between
+// sessions nothing stores or takes records, and the last stop emptied it. A
+// ring that cannot be had stays as it was.
+void FitRingToDelay(int delaySeconds) {
+  const DWORD wanted = StreamRing::BytesForDelay(delaySeconds, g_settings.ringMB);
+  CSLock lock(g_csStream);
+  if (g_pStreamRing == nullptr || g_pStreamRing->GetSize() == wanted) {
+    return;
+  }
+  StreamRing* ring = StreamRing::Create(wanted);
+  if (ring == nullptr) {
+    std::fprintf(stderr, "session: no memory for a stream ring of %u MiB, %u MiB kept\n",
+                 static_cast<unsigned>(wanted / StreamRing::kBytesPerMiB),
+                 static_cast<unsigned>(g_pStreamRing->GetSize() / StreamRing::kBytesPerMiB));
+    return;
+  }
+  delete g_pStreamRing;
+  g_pStreamRing = ring;
+}
+
 // Waits for the DecThread to end and frees its handle. It ends by itself within
 // one 10 ms wait step of the cleared run flag (its feed never blocks); past the
 // bound it is still joined, so nothing it uses is freed before it has ended.
@@ -79,6 +100,7 @@ void OnStartTeaching(SessionDialog& dialog) {
   }
   // 3.
   g_nDelayMs = delaySeconds * 1000;
+  FitRingToDelay(delaySeconds);
   // 4. The password never reaches the log.
   g_workLog.WriteLog("IP is %s, nPort is %d, strUserName is %s, strPsd is %s, nDelaytime:%d \n", ip,
                      port, userName, kMaskedPassword, delaySeconds);

@@ -4,6 +4,7 @@
 #include "platform/player/player.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/lock.h"
+#include "platform/sys/stderr_report.h"
 #include "platform/sys/thread.h"
 #include "session/DecThread.h"
 #include "session/ReplayBuffer.h"
@@ -13,6 +14,37 @@ HWND g_hPlayWnd = nullptr;
 std::atomic<HANDLE> g_hDecThread{nullptr};
 
 namespace {
+
+// One line every few seconds at most while the ring overflows.
+constexpr DWORD kRingReportIntervalMs = 10000;
+
+sys::StderrReport& RingReport() {
+  static sys::StderrReport report("session", kRingReportIntervalMs);
+  return report;
+}
+
+// The ring dropped a record of `size` bytes. When what it holds is younger
+// than the delay, no record in it is due yet: the ring is too small for this
+// stream at this delay. Says so, with the ringMB that would hold it. The
+// caller holds g_csStream.
+void ReportRingTooSmall(DWORD now) {
+  DWORD oldest = 0;
+  if (!g_pStreamRing->PeekOldestTick(&oldest)) {
+    return;
+  }
+  const LONG spanMs = static_cast<LONG>(now - oldest);
+  if (spanMs <= 0 || spanMs >= g_nDelayMs) {
+    return;  // the feed is behind, not the ring too small
+  }
+  const double bytesPerSecond = g_pStreamRing->GetDataLen() * 1000.0 / spanMs;
+  const int delaySeconds = static_cast<int>(g_nDelayMs / 1000);
+  RingReport().Report(0,
+                      "the stream ring of %u MiB dropped a record: %.1f Mbit/s for a %d s delay "
+                      "need ringMB=%d",
+                      static_cast<unsigned>(g_pStreamRing->GetSize() / StreamRing::kBytesPerMiB),
+                      bytesPerSecond * 8 / 1e6, delaySeconds,
+                      static_cast<int>(StreamRing::MiBToHold(bytesPerSecond, delaySeconds)));
+}
 
 // Stores one piece as a record, or drops it whole (no port, empty, too large
 // for the DecThread, or no room in the ring).
@@ -24,7 +56,10 @@ void StoreStreamData(const BYTE* buffer, DWORD size) {
   if (g_pStreamRing == nullptr) {
     return;
   }
-  g_pStreamRing->StoreRecord(GetTickCount(), buffer, size);
+  const DWORD now = GetTickCount();
+  if (!g_pStreamRing->StoreRecord(now, buffer, size) && size <= kMaxRecordPayloadBytes) {
+    ReportRingTooSmall(now);
+  }
 }
 
 // Gives back a port that an earlier header took but could not open, so that a

@@ -1,10 +1,27 @@
 #include "session/StreamRing.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
+#include "config/LocalConfig.h"
+
 StreamRing* g_pStreamRing = nullptr;
 CRITICAL_SECTION g_csStream;
+
+int32_t StreamRing::MiBToHold(double bytesPerSecond, int nDelaySeconds) {
+  const double bytes = bytesPerSecond * std::max(nDelaySeconds, 0) * 1.25;  // a quarter to spare
+  return static_cast<int32_t>(std::ceil(bytes / kBytesPerMiB));
+}
+
+DWORD StreamRing::BytesForDelay(int nDelaySeconds, int32_t ringMB) {
+  constexpr double kBytesPerMbit = 1e6 / 8;
+  const int32_t mib = std::clamp(
+      std::max(ringMB, MiBToHold(kSizingMbps * kBytesPerMbit, nDelaySeconds)), 1, kRingMBMax);
+  return static_cast<DWORD>(mib) * kBytesPerMiB;
+}
 
 StreamRing* StreamRing::Create(DWORD dwSize) {
   BYTE* block = new (std::nothrow) BYTE[dwSize];
@@ -56,7 +73,7 @@ BOOL StreamRing::Read(BYTE* dst, DWORD len) {
   return 1;
 }
 
-void StreamRing::TakeLocked(BYTE* dst, DWORD len) {
+void StreamRing::CopyOutLocked(BYTE* dst, DWORD len) const {
   if (m_dwReadPos + len > m_dwSize) {
     const DWORD first = m_dwSize - m_dwReadPos;
     std::memcpy(dst, m_pBuf + m_dwReadPos, first);
@@ -64,6 +81,10 @@ void StreamRing::TakeLocked(BYTE* dst, DWORD len) {
   } else {
     std::memcpy(dst, m_pBuf + m_dwReadPos, len);
   }
+}
+
+void StreamRing::TakeLocked(BYTE* dst, DWORD len) {
+  CopyOutLocked(dst, len);
   m_dwReadPos = (m_dwReadPos + len) % m_dwSize;
   m_dwDataLen.store(m_dwDataLen.load(std::memory_order_relaxed) - len, std::memory_order_release);
 }
@@ -81,6 +102,19 @@ BOOL StreamRing::StoreRecord(DWORD dwTick, const BYTE* payload, DWORD len) {
   EncodeRecordHeader(StreamRecordHeader{dwTick, len}, header);
   Write(header, kRecordHeaderBytes);
   Write(payload, len);
+  return 1;
+}
+
+BOOL StreamRing::PeekOldestTick(DWORD* dwTick) {
+  BYTE bytes[kRecordHeaderBytes];
+  {
+    CSLock lock(m_cs);
+    if (m_dwDataLen.load(std::memory_order_relaxed) < kRecordHeaderBytes) {
+      return 0;
+    }
+    CopyOutLocked(bytes, kRecordHeaderBytes);
+  }
+  *dwTick = DecodeRecordHeader(bytes).dwTick;
   return 1;
 }
 

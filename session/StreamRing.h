@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "platform/sys/lock.h"
 #include "platform/sys/types.h"
@@ -43,6 +44,20 @@ class StreamRing {
   // and then takes the payload with Read. 0 when fewer than 8 bytes are held.
   BOOL TakeRecordHeader(StreamRecordHeader* header);
 
+  // The arrival tick of the oldest record held; 0 when the ring is empty.
+  // The caller holds g_csStream.
+  BOOL PeekOldestTick(DWORD* dwTick);
+
+  // Capacity for a session with a delay of nDelaySeconds: the larger of
+  // ringMB MiB and what the delay takes at kSizingMbps with a quarter to
+  // spare, at most kRingMBMax MiB. Up to 12 s that is the default 30 MiB.
+  static DWORD BytesForDelay(int nDelaySeconds, int32_t ringMB);
+  // Whole MiB that hold nDelaySeconds of a stream of bytesPerSecond, with a
+  // quarter to spare (bitrates vary with the scene).
+  static int32_t MiBToHold(double bytesPerSecond, int nDelaySeconds);
+  // Cameras' main streams stay below this; 60 s of it take 144 MiB.
+  static constexpr int kSizingMbps = 16;
+
   // Drops every record held; the caller holds g_csStream. The stop calls it
   // once nothing feeds or takes, so a new session starts from an empty ring.
   void DiscardRecords();
@@ -59,6 +74,8 @@ class StreamRing {
   // Copies len bytes from the block at m_dwReadPos (split at the end of the
   // block) and moves the read position on; m_cs is held and len is held.
   void TakeLocked(BYTE* dst, DWORD len);
+  // The same without moving on.
+  void CopyOutLocked(BYTE* dst, DWORD len) const;
 
   // The DecThread's peek must be one plain 32-bit load, never a hidden lock.
   static_assert(std::atomic<DWORD>::is_always_lock_free);

@@ -185,4 +185,24 @@ TEST_F(StreamRingTest, RecordsOfManySizesSurviveRepeatedWraps) {
   EXPECT_EQ(ring->GetDataLen(), 0u);
 }
 
+TEST(StreamRingSize, HoldsTheDelayAtSixteenMbitWithAQuarterToSpareWithinTheBounds) {
+  constexpr DWORD kMiB = StreamRing::kBytesPerMiB;
+  EXPECT_EQ(StreamRing::BytesForDelay(2, 30), 30 * kMiB);
+  EXPECT_EQ(StreamRing::BytesForDelay(12, 30), 30 * kMiB) << "short delays keep the default";
+  EXPECT_EQ(StreamRing::BytesForDelay(13, 30), 31 * kMiB);
+  EXPECT_EQ(StreamRing::BytesForDelay(60, 30), 144 * kMiB);
+  EXPECT_EQ(StreamRing::BytesForDelay(60, 200), 200 * kMiB) << "a larger ringMB is kept";
+  EXPECT_EQ(StreamRing::BytesForDelay(60, 4096), 512 * kMiB) << "at most the largest ringMB";
+  // Peeking at the oldest record takes nothing.
+  std::unique_ptr<StreamRing> ring(StreamRing::Create(64 * 1024));
+  DWORD tick = 0;
+  EXPECT_EQ(ring->PeekOldestTick(&tick), 0);
+  const BYTE payload[3] = {1, 2, 3};
+  ASSERT_EQ(ring->StoreRecord(4242, payload, 3), 1);
+  ASSERT_EQ(ring->StoreRecord(4343, payload, 3), 1);
+  EXPECT_EQ(ring->PeekOldestTick(&tick), 1);
+  EXPECT_EQ(tick, 4242u);
+  EXPECT_EQ(ring->GetDataLen(), 2 * (kRecordHeaderBytes + 3));
+}
+
 }  // namespace

@@ -52,9 +52,8 @@ class SessionFixture : public ::testing::Test {
   void SetUp() override {
     sys::UseVirtualClock(1000000);
     ASSERT_NE(g_workLog.OpenFile(m_dir.Path().c_str()), nullptr);
-    m_ring = StreamRing::Create();
-    ASSERT_NE(m_ring, nullptr);
-    g_pStreamRing = m_ring;
+    g_pStreamRing = StreamRing::Create();
+    ASSERT_NE(g_pStreamRing, nullptr);
     fakeplayer::Reset();
     fakeplayer::SetPort(3);
     fakedevice::Reset();
@@ -71,8 +70,9 @@ class SessionFixture : public ::testing::Test {
   void TearDown() override {
     EndRunningSession(m_dialog);
     sys::UseRealClock();
+    // A session's start may have given the ring another size.
+    delete g_pStreamRing;
     g_pStreamRing = nullptr;
-    delete m_ring;
     g_workLog.Close();
   }
 
@@ -92,6 +92,5 @@ class SessionFixture : public ::testing::Test {
   std::string LogText() const { return testutil::ReadFile(m_dir.Path() + "/log/Tarnview.txt"); }
 
   testutil::TempDir m_dir;
-  StreamRing* m_ring = nullptr;
   RecordingDialog m_dialog;
 };
