@@ -17,7 +17,8 @@ namespace {
 
 // A picture without a time stamp is taken for the newest fed but this many:
 // the decoder and the presenter's queue hold about one at 25/s.
-constexpr int64_t kShownLagPictures = 1;
+constexpr int kShownLagPictures = 1;
+constexpr int64_t kNewestPts = INT64_MAX;
 
 bool SessionRuns() { return g_hDecThread.load() != nullptr; }
 
@@ -117,31 +118,25 @@ void ReplayControl::ToggleFreeze() {
   m_pSurface->Freeze();
   m_replay.Stop();
   m_step.Stop();
-  int64_t oldest = 0;
-  int64_t newest = 0;
-  if (!g_replayBuffer.PictureOfPts(m_pSurface->ShownPts(), &m_llFrozen) &&
-      g_replayBuffer.PictureRange(&oldest, &newest)) {
-    m_llFrozen = newest - kShownLagPictures;  // a picture without a time stamp
+  const int64_t shown = m_pSurface->ShownPts();
+  if (shown < 0 || !g_replayBuffer.NearestPts(shown, &m_llFrozenPts)) {
+    // A picture without a time stamp.
+    g_replayBuffer.StepPts(kNewestPts, -kShownLagPictures, &m_llFrozenPts);
   }
 }
 
 void ReplayControl::Step(int pictures) {
-  int64_t oldest = 0;
-  int64_t newest = 0;
+  int64_t target = 0;
   if (m_pSurface->Showing() != VideoSurface::Source::kFrozen ||
-      !g_replayBuffer.PictureRange(&oldest, &newest)) {
+      !g_replayBuffer.StepPts(m_llFrozenPts, pictures, &target) || target == m_llFrozenPts) {
     return;
   }
-  // The newest picture cannot be shown alone: the decoder completes a
-  // picture when the next one starts.
-  const int64_t target = std::clamp(m_llFrozen + pictures, oldest, newest - 1);
-  int skip = 0;
-  ReplaySpan span = g_replayBuffer.SpanForPicture(target, &skip);
+  ReplaySpan span = g_replayBuffer.SpanForPts(target);
   if (span.records.empty()) {
     return;
   }
-  m_pSurface->ExpectStep(skip);
+  m_pSurface->ExpectStep(target);
   if (m_step.Start(std::move(span), m_pSurface->ReplayWindow(), 0, nullptr)) {
-    m_llFrozen = target;
+    m_llFrozenPts = target;
   }
 }

@@ -28,12 +28,12 @@ class ReplayControl : public QObject {
  private:
   void ToggleReplay();
   void ToggleFreeze();
-  void Step(int pictures);  // back (negative) or forward while frozen
+  void Step(int pictures);  // back (negative) or forward while frozen, in display order
 
   VideoSurface* m_pSurface;
   ReplayPlayer m_replay;   // R
   ReplayPlayer m_step;     // one picture while frozen
-  int64_t m_llFrozen = 0;  // number of the picture shown while frozen
+  int64_t m_llFrozenPts = -1;  // time stamp (90 kHz) of the picture shown while frozen
   unsigned m_nReplay = 0;   // which replay an end report belongs to
 };
 

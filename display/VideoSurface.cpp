@@ -26,7 +26,7 @@ VideoSurface::~VideoSurface() { player::UnregisterVideoSink(m_hReplay); }
 
 void VideoSurface::ShowLive() {
   m_source = Source::kLive;
-  m_nStepWanted = -1;
+  m_llStepWanted = -1;
   m_strMarker.clear();
   update();
 }
@@ -39,7 +39,7 @@ void VideoSurface::ShowReplay(const QString& marker) {
 
 void VideoSurface::Freeze() {
   m_source = Source::kFrozen;
-  m_nStepWanted = -1;
+  m_llStepWanted = -1;
   m_strMarker.clear();
   update();
 }
@@ -49,16 +49,13 @@ int64_t VideoSurface::ShownPts() {
   return m_latest ? m_latest->Pts() : -1;
 }
 
-void VideoSurface::ExpectStep(int skip) {
-  m_nStepSeen = 0;
-  m_nStepWanted = skip;
-}
+void VideoSurface::ExpectStep(int64_t pts) { m_llStepWanted = pts; }
 
 void VideoSurface::TakeReplayPicture(const player::PictureRef& picture) {
   const Source source = m_source;
   if (source == Source::kReplay) {
     Take(picture);
-  } else if (source == Source::kFrozen && m_nStepSeen++ == m_nStepWanted) {
+  } else if (source == Source::kFrozen && picture->Pts() >= 0 && picture->Pts() == m_llStepWanted) {
     Take(picture);
   }
 }

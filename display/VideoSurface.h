@@ -31,9 +31,9 @@ class VideoSurface : public QWidget, public player::VideoSink {
   void ShowReplay(const QString& marker);
   // Holds the picture shown now.
   void Freeze();
-  // While frozen: of the replay port's next pictures, the one numbered skip
-  // (from 0) replaces the held picture.
-  void ExpectStep(int skip);
+  // While frozen: the replay port's picture with time stamp pts (90 kHz)
+  // replaces the held picture.
+  void ExpectStep(int64_t pts);
   Source Showing() const { return m_source; }
   // Time stamp of the picture shown (90 kHz), -1 for none (GUI thread).
   int64_t ShownPts();
@@ -74,8 +74,7 @@ class VideoSurface : public QWidget, public player::VideoSink {
   HWND m_hReplay = nullptr;
 
   std::atomic<Source> m_source{Source::kLive};
-  std::atomic<int> m_nStepWanted{-1};  // replay picture to show while frozen, -1 none
-  std::atomic<int> m_nStepSeen{0};     // replay pictures seen since ExpectStep
+  std::atomic<int64_t> m_llStepWanted{-1};  // time stamp of the replay picture to show while frozen, -1 none
   QString m_strMarker;                 // GUI thread; drawn over replay pictures
 
   std::mutex m_mutex;  // held only to hand the newest picture over, never while painting

@@ -1,79 +1,109 @@
 #include "session/ReplayBuffer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <optional>
 
+#include "platform/stream/sps.h"
+#include "platform/stream/ts.h"
 #include "platform/sys/clock.h"
 
 ReplayBuffer g_replayBuffer;
 
 namespace {
 
-constexpr DWORD kTsPacketBytes = 188;
-constexpr BYTE kTsSync = 0x47;
-
 // Age of a tick in ms, modulo 2^32 read as signed (see DecThread).
 LONG AgeMs(DWORD now, DWORD tick) { return static_cast<LONG>(now - tick); }
 
-// The PTS of a PES header (pes points at its start code), -1 when it has none.
-int64_t PesPts(const BYTE* pes, DWORD bytes) {
-  if (bytes < 14 || (pes[7] & 0x80) == 0) {
-    return -1;
+// Pictures a step feeds beyond what the reordering holds back: a decoder may
+// wait for the next picture's start before it hands one out.
+constexpr int64_t kStepSparePictures = 1;
+
+// The codec the stream header's PMT names.
+stream::VideoCodec CodecOfHeader(const BYTE* header, DWORD size) {
+  for (DWORD at = 0; at + stream::kTsPacketBytes <= size; at += stream::kTsPacketBytes) {
+    if (const auto section = stream::SectionIn(header + at)) {
+      if (const auto video = stream::VideoStreamOf(*section)) {
+        return video->codec;
+      }
+    }
   }
-  return (static_cast<int64_t>((pes[9] >> 1) & 7) << 30) | (static_cast<int64_t>(pes[10]) << 22) |
-         (static_cast<int64_t>(pes[11] >> 1) << 15) | (static_cast<int64_t>(pes[12]) << 7) |
-         (pes[13] >> 1);
+  return stream::VideoCodec::kNone;
 }
 
 }  // namespace
 
-PictureScan ScanPictures(const BYTE* data, DWORD size) {
+PictureScan ScanPictures(const BYTE* data, DWORD size, stream::VideoCodec codec) {
   PictureScan scan;
-  for (DWORD at = 0; at + kTsPacketBytes <= size; at += kTsPacketBytes) {
+  for (DWORD at = 0; at + stream::kTsPacketBytes <= size; at += stream::kTsPacketBytes) {
     const BYTE* packet = data + at;
-    if (packet[0] != kTsSync || (packet[1] & 0x40) == 0) {
+    if (packet[0] != stream::kTsSyncByte || !stream::PacketStartsUnit(packet)) {
       continue;  // not the start of a PES
     }
-    const int control = (packet[3] >> 4) & 3;
-    DWORD payload = 4;
-    bool randomAccess = false;
-    if ((control & 2) != 0) {
-      const DWORD fieldBytes = packet[4];
-      randomAccess = fieldBytes > 0 && (packet[5] & 0x40) != 0;
-      payload += 1 + fieldBytes;
-    }
-    if ((control & 1) == 0 || payload + 4 > kTsPacketBytes) {
+    const std::optional<stream::Payload> payload = stream::PacketPayload(packet);
+    if (!payload) {
       continue;
     }
-    const BYTE* pes = packet + payload;
-    // A video PES (stream ids 0xE0..0xEF) starts one picture.
-    if (pes[0] != 0 || pes[1] != 0 || pes[2] != 1 || (pes[3] & 0xF0) != 0xE0) {
+    const BYTE* pes = packet + payload->offset;
+    // A video PES starts one picture, even one whose header cannot be read.
+    if (!stream::StartsVideoPes(pes, payload->size)) {
       continue;
     }
-    if (scan.nPictures == 0) {
-      scan.bKey = randomAccess;
-      scan.llFirstPts = PesPts(pes, kTsPacketBytes - payload);
+    const std::optional<stream::PesHeader> header = stream::ReadPesHeader(pes, payload->size);
+    if (scan.pictures.empty()) {
+      scan.bKey = stream::PacketRandomAccess(packet);
+      // A key frame carries its parameter sets in front: its SPS usually
+      // fits in this first packet (a cut one states nothing).
+      if (scan.bKey && header && header->dataOffset < payload->size) {
+        scan.statedReorder = stream::StatedReorderDepthIn(codec, pes + header->dataOffset,
+                                                          payload->size - header->dataOffset);
+      }
     }
-    ++scan.nPictures;
+    scan.pictures.push_back(!header || header->pts == stream::kNoTimestamp ? -1 : header->pts);
   }
   return scan;
 }
 
 void ReplayBuffer::Restart(const BYTE* header, DWORD size) {
   auto kept = std::make_shared<const std::vector<BYTE>>(header, header + size);
+  const stream::VideoCodec codec = CodecOfHeader(header, size);
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_records.clear();
-  m_nDataBytes = 0;
-  m_llPictures = 0;
+  Forget();
   m_header = std::move(kept);
+  m_codec = codec;
 }
 
 void ReplayBuffer::Clear() {
   std::lock_guard<std::mutex> lock(m_mutex);
+  Forget();
+  m_header = nullptr;
+}
+
+void ReplayBuffer::Forget() {
   m_records.clear();
   m_nDataBytes = 0;
   m_llPictures = 0;
-  m_header = nullptr;
+  m_nReorder = 0;
+  m_recentPts.clear();
+}
+
+void ReplayBuffer::NoteReordering(const PictureScan& scan) {
+  if (scan.statedReorder) {
+    m_nReorder = std::max(m_nReorder, *scan.statedReorder);
+  }
+  for (int64_t pts : scan.pictures) {
+    if (pts < 0) {
+      continue;
+    }
+    const auto later = std::count_if(m_recentPts.begin(), m_recentPts.end(),
+                                     [pts](int64_t seen) { return seen > pts; });
+    m_nReorder = std::max(m_nReorder, static_cast<int>(later));
+    m_recentPts.push_back(pts);
+    if (m_recentPts.size() > kMaxReorder + 1) {
+      m_recentPts.pop_front();
+    }
+  }
 }
 
 bool ReplayBuffer::Append(const BYTE* data, DWORD size) {
@@ -89,16 +119,18 @@ bool ReplayBuffer::Append(const BYTE* data, DWORD size) {
     return false;
   }
   record->dwTick = GetTickCount();
-  const PictureScan scan = ScanPictures(data, size);
-  record->nPictures = scan.nPictures;
-  record->bKey = scan.bKey;
-  record->llFirstPts = scan.llFirstPts;
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_header == nullptr) {
     return false;
   }
+  // Scanned under the lock for the codec; the few packet starts of a record
+  // take microseconds.
+  PictureScan scan = ScanPictures(data, size, m_codec);
+  NoteReordering(scan);
+  record->pictures = std::move(scan.pictures);
+  record->bKey = scan.bKey;
   record->llFirstPicture = m_llPictures;
-  m_llPictures += record->nPictures;
+  m_llPictures += static_cast<int64_t>(record->pictures.size());
   m_nDataBytes += size;
   m_records.push_back(std::move(record));
   Evict(m_records.back()->dwTick);
@@ -160,52 +192,127 @@ ReplaySpan ReplayBuffer::SpanFromKeyNearest(DWORD fromTick) const {
   return chosen == m_records.size() ? ReplaySpan{m_header, {}} : SpanFrom(chosen, m_records.size());
 }
 
-ReplaySpan ReplayBuffer::SpanForPicture(int64_t picture, int* skip) const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  const size_t none = m_records.size();
-  size_t key = none;
-  size_t end = none;
+std::vector<ReplayBuffer::Held> ReplayBuffer::ShowablePictures() const {
+  std::vector<Held> pictures;
+  bool afterKey = false;
   for (size_t i = 0; i < m_records.size(); ++i) {
     const ReplayRecord& record = *m_records[i];
-    if (record.bKey && record.llFirstPicture <= picture) {
-      key = i;
+    afterKey = afterKey || record.bKey;
+    for (size_t p = 0; afterKey && p < record.pictures.size(); ++p) {
+      if (record.pictures[p] >= 0) {
+        pictures.push_back({i, record.llFirstPicture + static_cast<int64_t>(p), record.pictures[p]});
+      }
     }
-    if (record.nPictures > 0 && record.llFirstPicture + record.nPictures > picture + 1) {
-      end = i + 1;  // picture + 1 starts here: picture is whole before it
+  }
+  std::sort(pictures.begin(), pictures.end(),
+            [](const Held& a, const Held& b) { return a.pts < b.pts; });
+  return pictures;
+}
+
+bool ReplayBuffer::SpanBounds(const Held& target, size_t* first, size_t* end) const {
+  // The key frame to start at: the last one decoded before the picture and
+  // shown no later than it.
+  size_t key = target.record + 1;
+  for (size_t i = target.record + 1; i-- > 0;) {
+    const ReplayRecord& record = *m_records[i];
+    if (record.bKey && !record.pictures.empty() && record.pictures.front() <= target.pts) {
+      key = i;
       break;
     }
   }
-  if (key == none || end == none) {
-    return ReplaySpan{m_header, {}};
+  if (key > target.record) {
+    return false;
   }
-  *skip = static_cast<int>(picture - m_records[key]->llFirstPicture);
-  return SpanFrom(key, end);
+  // The decoder hands the picture out once every picture it shows from the
+  // key frame up to this one is decoded and its reordering is full behind
+  // them. (Pictures decoded after the key frame but shown before it belong
+  // to the group before and are not shown.)
+  const int64_t keyPts = m_records[key]->pictures.front();
+  int64_t lastNeeded = target.decoded;
+  for (size_t i = key; i < m_records.size(); ++i) {
+    const ReplayRecord& record = *m_records[i];
+    for (size_t p = 0; p < record.pictures.size(); ++p) {
+      if (record.pictures[p] >= keyPts && record.pictures[p] <= target.pts) {
+        lastNeeded = std::max(lastNeeded, record.llFirstPicture + static_cast<int64_t>(p));
+      }
+    }
+  }
+  lastNeeded += m_nReorder + kStepSparePictures;
+  for (size_t i = target.record; i < m_records.size(); ++i) {
+    const ReplayRecord& record = *m_records[i];
+    if (record.llFirstPicture + static_cast<int64_t>(record.pictures.size()) > lastNeeded) {
+      *first = key;
+      *end = i + 1;
+      return true;
+    }
+  }
+  return false;  // not yet held: the decoder could not hand it out
 }
 
-bool ReplayBuffer::PictureOfPts(int64_t pts, int64_t* picture) const {
+bool ReplayBuffer::NearestPts(int64_t pts, int64_t* held) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   int64_t bestDistance = -1;
   for (const ReplayRecordRef& record : m_records) {
-    if (record->nPictures == 0 || record->llFirstPts < 0) {
-      continue;
-    }
-    const int64_t distance = std::abs(record->llFirstPts - pts);
-    if (bestDistance < 0 || distance < bestDistance) {
-      bestDistance = distance;
-      *picture = record->llFirstPicture;
+    for (int64_t picture : record->pictures) {
+      const int64_t distance = std::abs(picture - pts);
+      if (picture >= 0 && (bestDistance < 0 || distance < bestDistance)) {
+        bestDistance = distance;
+        *held = picture;
+      }
     }
   }
   return bestDistance >= 0;
 }
 
-bool ReplayBuffer::PictureRange(int64_t* oldest, int64_t* newest) const {
+bool ReplayBuffer::StepPts(int64_t pts, int pictures, int64_t* target) const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_llPictures == 0 || m_records.empty()) {
+  const std::vector<Held> shown = ShowablePictures();
+  if (shown.empty()) {
     return false;
   }
-  *oldest = m_records.front()->llFirstPicture;
-  *newest = m_llPictures - 1;
+  // Where pts stands among them (the nearest picture).
+  auto at = std::lower_bound(shown.begin(), shown.end(), pts,
+                             [](const Held& held, int64_t value) { return held.pts < value; });
+  if (at == shown.end() || (at != shown.begin() && pts - (at - 1)->pts < at->pts - pts)) {
+    --at;
+  }
+  const auto from = static_cast<std::ptrdiff_t>(at - shown.begin());
+  const auto last = static_cast<std::ptrdiff_t>(shown.size()) - 1;
+  std::ptrdiff_t to = std::clamp(from + pictures, std::ptrdiff_t{0}, last);
+  // At either end a picture may not be showable: the newest ones wait for
+  // the pictures that let the decoder hand them out, the oldest for a key
+  // frame. Short of one, the step goes no further than it can show.
+  const auto showable = [&](std::ptrdiff_t index) {
+    size_t first = 0;
+    size_t end = 0;
+    return SpanBounds(shown[static_cast<size_t>(index)], &first, &end);
+  };
+  const std::ptrdiff_t back = to > from ? -1 : 1;
+  while (to != from && !showable(to)) {
+    to += back;
+  }
+  // Even where it stands may not be showable (the newest picture): the
+  // nearest older one that is.
+  while (to >= 0 && !showable(to)) {
+    --to;
+  }
+  if (to < 0) {
+    return false;
+  }
+  *target = shown[static_cast<size_t>(to)].pts;
   return true;
+}
+
+ReplaySpan ReplayBuffer::SpanForPts(int64_t pts) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (const Held& held : ShowablePictures()) {
+    size_t first = 0;
+    size_t end = 0;
+    if (held.pts == pts && SpanBounds(held, &first, &end)) {
+      return SpanFrom(first, end);
+    }
+  }
+  return ReplaySpan{m_header, {}};
 }
 
 size_t ReplayBuffer::DataBytes() const {

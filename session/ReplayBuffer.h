@@ -13,8 +13,10 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
+#include "platform/stream/codec.h"
 #include "platform/sys/types.h"
 
 // What a coach may replay or clip: the longest clip (60 s).
@@ -27,12 +29,23 @@ constexpr size_t kReplayMaxBytes = 64u << 20;
 struct ReplayRecord {
   DWORD dwTick = 0;         // when it was fed (GetTickCount, ms)
   std::vector<BYTE> data;   // the payload, whole TS packets
-  int nPictures = 0;        // video pictures that start in it
+  // Time stamps (90 kHz) of the video pictures that start in it, in decode
+  // order; -1 for a picture without one.
+  std::vector<int64_t> pictures;
   bool bKey = false;        // its first picture start is a key frame
-  int64_t llFirstPicture = 0;  // number of the first picture starting here, counted since the header
-  int64_t llFirstPts = -1;     // time stamp of that picture (90 kHz), -1 for none
+  int64_t llFirstPicture = 0;  // decode number of the first picture starting here, since the header
 };
 using ReplayRecordRef = std::shared_ptr<const ReplayRecord>;
+
+// The TS-level facts about one record: the time stamps of the video pictures
+// that start in it, in order (-1 for none), whether the first is a key frame
+// (random-access flag on its packet), and the reordering its SPS states.
+struct PictureScan {
+  std::vector<int64_t> pictures;
+  bool bKey = false;
+  std::optional<int> statedReorder;  // what a key frame's SPS says of the reordering
+};
+PictureScan ScanPictures(const BYTE* data, DWORD size, stream::VideoCodec codec);
 
 // A run of records, oldest first, with the header that opens their stream.
 struct ReplaySpan {
@@ -59,23 +72,40 @@ class ReplayBuffer {
   // Records from the key frame nearest to `fromTick` to the newest (a clip
   // starts at a key frame and lasts as asked within one key interval / 2).
   ReplaySpan SpanFromKeyNearest(DWORD fromTick) const;
-  // Records from the last key frame at or before picture `picture` up to and
-  // including the record where picture `picture` + 1 starts (so the decoder
-  // completes `picture`); *skip is the number of pictures before `picture`
-  // in the span. Empty when that picture is no longer (or not yet) held.
-  ReplaySpan SpanForPicture(int64_t picture, int* skip) const;
-  // The number of the held picture with time stamp pts (90 kHz), or of the
-  // one nearest to it; false when none is held.
-  bool PictureOfPts(int64_t pts, int64_t* picture) const;
-  // The numbers of the oldest and newest pictures held; false when none.
-  bool PictureRange(int64_t* oldest, int64_t* newest) const;
+  // Pictures are found by their time stamps (90 kHz), in display order.
+  // The held picture whose time stamp is nearest to pts (the one a window
+  // shows); false when none is held.
+  bool NearestPts(int64_t pts, int64_t* held) const;
+  // The time stamp of the picture `pictures` places after (before, when
+  // negative) pts in display order, among those a step can show; pts itself
+  // when it is at that end. False when none is held.
+  bool StepPts(int64_t pts, int pictures, int64_t* target) const;
+  // Records from the key frame a decoder must start at to the record after
+  // which it has handed the picture with time stamp pts out (its reordering
+  // holds pictures back); empty when that is not (or no longer) held.
+  ReplaySpan SpanForPts(int64_t pts) const;
 
   size_t DataBytes() const;  // payload bytes held
   size_t PeakBytes() const;  // most payload bytes ever held since the process started
 
  private:
+  void Forget();                            // under m_mutex: every record
+  // Under m_mutex: the deepest reordering so far, with these pictures.
+  void NoteReordering(const PictureScan& scan);
   void Evict(DWORD now);                    // under m_mutex
   ReplaySpan SpanFrom(size_t first, size_t end) const;  // under m_mutex; [first, end)
+  // A held picture: its record (index in m_records), decode number and time stamp.
+  struct Held {
+    size_t record;
+    int64_t decoded;
+    int64_t pts;
+  };
+  // Under m_mutex: every picture with a time stamp after the oldest key
+  // frame, in display order.
+  std::vector<Held> ShowablePictures() const;
+  // Under m_mutex: [first, end) of the span that shows `target`; false when
+  // the decoder could not yet hand it out.
+  bool SpanBounds(const Held& target, size_t* first, size_t* end) const;
 
   mutable std::mutex m_mutex;  // guards everything below; held only for bookkeeping
   std::shared_ptr<const std::vector<BYTE>> m_header;
@@ -83,17 +113,12 @@ class ReplayBuffer {
   size_t m_nDataBytes = 0;    // payload bytes of the live records
   size_t m_nPeakBytes = 0;
   int64_t m_llPictures = 0;   // pictures started since the header
+  stream::VideoCodec m_codec = stream::VideoCodec::kNone;  // what the header names
+  int m_nReorder = 0;  // the deepest reordering (B-frames) stated or seen since the header
+  // Time stamps of the last pictures, enough to see any reordering.
+  std::deque<int64_t> m_recentPts;
+  static constexpr size_t kMaxReorder = 16;
 };
 
 // The one buffer of the program, fed by the DecThread.
 extern ReplayBuffer g_replayBuffer;
-
-// The TS-level facts about one record: how many video pictures start in it,
-// whether the first is a key frame (random-access flag on its packet) and
-// the first one's time stamp (-1 for none).
-struct PictureScan {
-  int nPictures = 0;
-  bool bKey = false;
-  int64_t llFirstPts = -1;
-};
-PictureScan ScanPictures(const BYTE* data, DWORD size);

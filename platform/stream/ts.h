@@ -89,5 +89,9 @@ constexpr size_t kPesHeaderBytes = 9;  // ... then two flag bytes and the header
 // and the time stamps its flags announce.
 std::optional<PesHeader> ReadPesHeader(const uint8_t* pes, size_t size);
 inline bool IsVideoStreamId(uint8_t id) { return (id & 0xF0) == 0xE0; }
+// A video PES starts here (start code and stream id), whatever its header holds.
+inline bool StartsVideoPes(const uint8_t* pes, size_t size) {
+  return size >= 4 && pes[0] == 0 && pes[1] == 0 && pes[2] == 1 && IsVideoStreamId(pes[3]);
+}
 
 }  // namespace stream

@@ -67,14 +67,16 @@ TEST(ReplayScanTest, CountsVideoPicturesAndTheFirstOnesKeyFlagOnly) {
   const std::vector<BYTE> key = PesStart(0xE0, true);
   record.insert(record.end(), video.begin(), video.end());
   record.insert(record.end(), key.begin(), key.end());
-  PictureScan scan = ScanPictures(record.data(), static_cast<DWORD>(record.size()));
-  EXPECT_EQ(scan.nPictures, 2);
+  PictureScan scan =
+      ScanPictures(record.data(), static_cast<DWORD>(record.size()), stream::VideoCodec::kH264);
+  EXPECT_EQ(scan.pictures.size(), 2u);
   EXPECT_FALSE(scan.bKey);
-  scan = ScanPictures(key.data(), 188);
-  EXPECT_EQ(scan.nPictures, 1);
+  scan = ScanPictures(key.data(), 188, stream::VideoCodec::kH264);
+  EXPECT_EQ(scan.pictures.size(), 1u);
   EXPECT_TRUE(scan.bKey);
   const std::vector<BYTE> stamped = PesStart(0xE0, false, kFirstPts);
-  EXPECT_EQ(ScanPictures(stamped.data(), 188).llFirstPts, kFirstPts);
+  EXPECT_EQ(ScanPictures(stamped.data(), 188, stream::VideoCodec::kH264).pictures,
+            std::vector<int64_t>{kFirstPts});
 }
 
 TEST_F(ReplayBufferTest, KeepsTheLastSixtySecondsOfWholeRecords) {
@@ -85,11 +87,10 @@ TEST_F(ReplayBufferTest, KeepsTheLastSixtySecondsOfWholeRecords) {
   EXPECT_LE(oldestAge, static_cast<LONG>(kReplayKeepMs));
   EXPECT_GE(oldestAge, static_cast<LONG>(kReplayKeepMs) - 2000);  // from a key frame, <= 2 s in
   EXPECT_EQ(buffer.DataBytes() % 188, 0u);
+  // A step reaches back to the oldest key frame held, no further.
   int64_t oldest = 0;
-  int64_t newest = 0;
-  ASSERT_TRUE(buffer.PictureRange(&oldest, &newest));
-  EXPECT_EQ(newest, 25 * 70 - 1);
-  EXPECT_EQ(newest - oldest + 1, 60000 / kPictureMs + 1);  // both ends of the 60 s
+  ASSERT_TRUE(buffer.StepPts(kFirstPts, 0, &oldest));
+  EXPECT_EQ(oldest, all.records.front()->pictures.front());
 }
 
 TEST_F(ReplayBufferTest, DropsTheOldestWholeRecordsOverSixtyFourMebibytes) {
@@ -127,19 +128,67 @@ TEST_F(ReplayBufferTest, ClipStartsAtTheNearestKeyFrame) {
   EXPECT_LE(std::abs(static_cast<LONG>(from - span.records.front()->dwTick)), 1000);
 }
 
-TEST_F(ReplayBufferTest, PictureStepSpansFromItsKeyFrameToTheNextPicture) {
-  FeedPictures(120);
-  int skip = -1;
-  ReplaySpan span = buffer.SpanForPicture(57, &skip);
-  ASSERT_FALSE(span.records.empty());
-  EXPECT_EQ(span.records.front()->llFirstPicture, 50);
-  EXPECT_EQ(skip, 7);
-  EXPECT_EQ(span.records.back()->llFirstPicture, 58);
-  EXPECT_TRUE(buffer.SpanForPicture(119, &skip).records.empty());  // 120 has not come
-  int64_t picture = -1;
-  ASSERT_TRUE(buffer.PictureOfPts(kFirstPts + 57 * kPtsStep, &picture));  // a window's picture
-  EXPECT_EQ(picture, 57);
+// Display number of the picture decoded i-th, with `bFrames` B-frames between
+// reference pictures (as a camera sends them: the reference first).
+int DisplayOf(int i, int bFrames) {
+  if (bFrames == 0 || i == 0) {
+    return i;
+  }
+  const int place = (i - 1) % (bFrames + 1);
+  const int reference = (i - 1) / (bFrames + 1) * (bFrames + 1) + bFrames + 1;
+  return place == 0 ? reference : reference - bFrames - 1 + place;
 }
+
+class PictureStep : public ReplayBufferTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowIt) {
+  const int bFrames = GetParam();
+  constexpr int kPictures = 120;
+  constexpr int kGroup = 48;  // a key frame every 48: a reference picture for 0, 1 and 2 B-frames
+  for (int i = 0; i < kPictures; ++i) {
+    const int display = DisplayOf(i, bFrames);
+    const std::vector<BYTE> record =
+        PictureRecord(display % kGroup == 0, 188, kFirstPts + display * kPtsStep);
+    ASSERT_TRUE(buffer.Append(record.data(), static_cast<DWORD>(record.size())));
+    sys::AdvanceVirtualClock(kPictureMs);
+  }
+  const auto ptsOf = [](int display) { return kFirstPts + display * kPtsStep; };
+  int64_t at = 0;
+  ASSERT_TRUE(buffer.NearestPts(ptsOf(57) + 100, &at));
+  EXPECT_EQ(at, ptsOf(57));
+  for (int display = 1; display < 100; ++display) {
+    int64_t next = 0;
+    ASSERT_TRUE(buffer.StepPts(ptsOf(display), 1, &next));
+    EXPECT_EQ(next, ptsOf(display + 1));
+    ASSERT_TRUE(buffer.StepPts(ptsOf(display), -1, &next));
+    EXPECT_EQ(next, ptsOf(display - 1));
+    // From the key frame before it in display order, through every picture
+    // the decoder needs before it hands this one out.
+    const ReplaySpan span = buffer.SpanForPts(ptsOf(display));
+    ASSERT_FALSE(span.records.empty()) << display;
+    EXPECT_TRUE(span.records.front()->bKey);
+    EXPECT_EQ(span.records.front()->pictures.front(), ptsOf(display / kGroup * kGroup));
+    const int64_t keyPts = span.records.front()->pictures.front();
+    int shownBefore = 0;  // pictures in the span shown from the key frame to this one
+    int decodedAfter = 0;  // ... and decoded after the last of them
+    for (const ReplayRecordRef& record : span.records) {
+      const int64_t pts = record->pictures.front();
+      const bool upTo = pts >= keyPts && pts <= ptsOf(display);
+      decodedAfter = upTo ? 0 : decodedAfter + 1;
+      shownBefore += upTo ? 1 : 0;
+    }
+    EXPECT_EQ(shownBefore, display % kGroup + 1) << display;
+    EXPECT_EQ(decodedAfter, (bFrames > 0 ? 1 : 0) + 1) << "reordering and one to spare";
+  }
+  // The newest pictures wait for those that let a decoder hand them out.
+  int64_t newest = 0;
+  ASSERT_TRUE(buffer.StepPts(ptsOf(kPictures + 10), 0, &newest));
+  EXPECT_TRUE(buffer.SpanForPts(ptsOf(kPictures - 1)).records.empty());
+  EXPECT_LT(newest, ptsOf(kPictures - 1));
+  EXPECT_FALSE(buffer.SpanForPts(newest).records.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BFrames, PictureStep, ::testing::Values(0, 1, 2));
 
 TEST_F(ReplayBufferTest, KeepsNothingWithoutAHeaderAndForgetsAllOnClear) {
   FeedPictures(10);
@@ -147,9 +196,8 @@ TEST_F(ReplayBufferTest, KeepsNothingWithoutAHeaderAndForgetsAllOnClear) {
   const std::vector<BYTE> record = PictureRecord(true);
   EXPECT_FALSE(buffer.Append(record.data(), static_cast<DWORD>(record.size())));
   EXPECT_EQ(buffer.DataBytes(), 0u);
-  int64_t oldest = 0;
-  int64_t newest = 0;
-  EXPECT_FALSE(buffer.PictureRange(&oldest, &newest));
+  int64_t any = 0;
+  EXPECT_FALSE(buffer.StepPts(kFirstPts, 0, &any));
 }
 
 }  // namespace
