@@ -3,7 +3,6 @@
 #include <QKeyEvent>
 
 #include <algorithm>
-#include <cmath>
 
 #include "config/LocalConfig.h"
 #include "display/VideoSurface.h"
@@ -25,17 +24,9 @@ bool SessionRuns() { return g_hDecThread.load() != nullptr; }
 }  // namespace
 
 QString ReplayMarker(double speed) {
-  const struct {
-    double speed;
-    const char* text;
-  } fractions[] = {{0.5, "½"}, {0.25, "¼"}, {0.75, "¾"}};
-  QString text = QString::number(speed, 'g', 3);
-  for (const auto& fraction : fractions) {
-    if (std::abs(speed - fraction.speed) < 1e-6) {
-      text = QString::fromUtf8(fraction.text);
-    }
-  }
-  return QString::fromUtf8("回放 ") + text + QString::fromUtf8("×");
+  // Decimals: the dialog font has no glyph for the fractions ½, ¼ and ¾ at
+  // the marker's size, and drew "½" as "1/".
+  return QString::fromUtf8("回放 ") + QString::number(speed, 'g', 3) + QString::fromUtf8("×");
 }
 
 ReplayControl::ReplayControl(QWidget* window, VideoSurface* surface)

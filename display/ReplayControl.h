@@ -37,6 +37,5 @@ class ReplayControl : public QObject {
   unsigned m_nReplay = 0;   // which replay an end report belongs to
 };
 
-// "回放 ½×": the marker of a replay at speed (½, ¼ and ¾ as fractions,
-// other speeds as decimals).
+// "回放 0.5×": the marker of a replay at speed, as a decimal.
 QString ReplayMarker(double speed);

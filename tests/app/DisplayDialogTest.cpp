@@ -222,7 +222,7 @@ TEST_F(DisplayDialog, SpaceFreezesOnlyWhileASessionRunsAndRWithNothingHeldStaysL
 
 TEST(ReplayMarkerText, SpeedsAsTheCoachSetThem) {
   const std::pair<double, const char*> cases[] = {
-      {0.5, "回放 ½×"}, {0.25, "回放 ¼×"}, {0.75, "回放 ¾×"}, {1.0, "回放 1×"}, {0.6, "回放 0.6×"}};
+      {0.5, "回放 0.5×"}, {0.25, "回放 0.25×"}, {0.75, "回放 0.75×"}, {1.0, "回放 1×"}, {0.6, "回放 0.6×"}};
   for (const auto& [speed, text] : cases) {
     EXPECT_EQ(ReplayMarker(speed).toStdString(), text) << speed;
   }
