@@ -77,7 +77,7 @@ using EXCEPTIONCALLBACK = void (*)(DWORD type, LONG userId, LONG handle, void* u
 // while started changes nothing. Cleanup stops every real play and login; every
 // call but Init, GetLastError and SetRtspPath then fails with
 // NET_DVR_ERR_NOT_INITIALISED until the next Init. Init also routes
-// libavformat's log through a filter that masks credentials in URLs.
+// FFmpeg's log (the muxer's) through a filter that masks credentials in URLs.
 BOOL NET_DVR_Init();
 BOOL NET_DVR_Cleanup();
 // waitMs bounds each connection attempt of a login or real play (connect and

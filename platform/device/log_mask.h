@@ -1,6 +1,7 @@
-// Keeps credentials out of libavformat's log: its RTSP client may print a
-// device URL (for example when a device redirects), and the URL carries the
-// user name and password.
+// Keeps credentials out of FFmpeg's log. The layer's own RTSP client never
+// logs a device URL, but the muxer and the libraries under it log through
+// av_log, and a URL there would carry the user name and password: every line
+// goes through the mask first.
 #pragma once
 
 #include <string>
@@ -12,7 +13,7 @@ namespace device {
 // replaced by "***".
 std::string MaskUserInfo(std::string_view line);
 
-// Routes libavformat's log through MaskUserInfo to its default output. Once
+// Routes FFmpeg's log through MaskUserInfo to its default output. Once
 // per process; later calls change nothing.
 void InstallLogMask();
 
