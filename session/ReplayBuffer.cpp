@@ -61,6 +61,7 @@ PictureScan ScanPictures(const BYTE* data, DWORD size, stream::VideoCodec codec)
       }
     }
     scan.pictures.push_back(!header || header->pts == stream::kNoTimestamp ? -1 : header->pts);
+    scan.lastDts = !header || header->dts == stream::kNoTimestamp ? -1 : header->dts;
   }
   return scan;
 }
@@ -129,6 +130,7 @@ bool ReplayBuffer::Append(const BYTE* data, DWORD size) {
   NoteReordering(scan);
   record->pictures = std::move(scan.pictures);
   record->bKey = scan.bKey;
+  record->llLastDts = scan.lastDts;
   record->llFirstPicture = m_llPictures;
   m_llPictures += static_cast<int64_t>(record->pictures.size());
   m_nDataBytes += size;
@@ -157,6 +159,34 @@ ReplaySpan ReplayBuffer::SpanFrom(size_t first, size_t end) const {
   return span;
 }
 
+ReplaySpan ReplayBuffer::SpanToNewest(size_t first) const {
+  // Every picture the stream has yet to bring is shown after the newest
+  // decode time (a decode time is the time of a picture already shown), and
+  // within the records a cut is whole when nothing after it is shown before
+  // what comes before it.
+  const int64_t newestDts = m_records.back()->llLastDts;
+  std::vector<int64_t> laterMin(m_records.size() + 1, INT64_MAX);  // earliest time from i on
+  for (size_t i = m_records.size(); i-- > first;) {
+    laterMin[i] = laterMin[i + 1];
+    for (int64_t pts : m_records[i]->pictures) {
+      laterMin[i] = pts >= 0 ? std::min(laterMin[i], pts) : laterMin[i];
+    }
+  }
+  size_t end = m_records.size();
+  if (newestDts >= 0) {
+    int64_t shownMax = INT64_MIN;
+    for (size_t i = first; i < m_records.size(); ++i) {
+      for (int64_t pts : m_records[i]->pictures) {
+        shownMax = std::max(shownMax, pts);
+      }
+      if (shownMax < laterMin[i + 1] && shownMax <= newestDts) {
+        end = i + 1;
+      }
+    }
+  }
+  return SpanFrom(first, end);
+}
+
 ReplaySpan ReplayBuffer::SpanFromKeyBefore(DWORD fromTick) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   size_t chosen = m_records.size();
@@ -171,7 +201,7 @@ ReplaySpan ReplayBuffer::SpanFromKeyBefore(DWORD fromTick) const {
       break;
     }
   }
-  return chosen == m_records.size() ? ReplaySpan{m_header, {}} : SpanFrom(chosen, m_records.size());
+  return chosen == m_records.size() ? ReplaySpan{m_header, {}} : SpanToNewest(chosen);
 }
 
 ReplaySpan ReplayBuffer::SpanFromKeyNearest(DWORD fromTick) const {
@@ -189,7 +219,7 @@ ReplaySpan ReplayBuffer::SpanFromKeyNearest(DWORD fromTick) const {
       best = distance;
     }
   }
-  return chosen == m_records.size() ? ReplaySpan{m_header, {}} : SpanFrom(chosen, m_records.size());
+  return chosen == m_records.size() ? ReplaySpan{m_header, {}} : SpanToNewest(chosen);
 }
 
 std::vector<ReplayBuffer::Held> ReplayBuffer::ShowablePictures() const {

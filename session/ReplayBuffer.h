@@ -34,14 +34,17 @@ struct ReplayRecord {
   std::vector<int64_t> pictures;
   bool bKey = false;        // its first picture start is a key frame
   int64_t llFirstPicture = 0;  // decode number of the first picture starting here, since the header
+  int64_t llLastDts = -1;   // decode time stamp (90 kHz) of its last picture, -1 for none
 };
 using ReplayRecordRef = std::shared_ptr<const ReplayRecord>;
 
 // The TS-level facts about one record: the time stamps of the video pictures
-// that start in it, in order (-1 for none), whether the first is a key frame
-// (random-access flag on its packet), and the reordering its SPS states.
+// that start in it, in order (-1 for none), the last one's decode time
+// stamp, whether the first is a key frame (random-access flag on its
+// packet), and the reordering its SPS states.
 struct PictureScan {
   std::vector<int64_t> pictures;
+  int64_t lastDts = -1;
   bool bKey = false;
   std::optional<int> statedReorder;  // what a key frame's SPS says of the reordering
 };
@@ -65,6 +68,9 @@ class ReplayBuffer {
   // Forgets everything, the header too (end of the session).
   void Clear();
 
+  // Spans that run to the newest records end where every picture shown
+  // before their last is in them: with B-frames the newest pictures may
+  // still wait for ones shown earlier.
   // Records from the key frame at or before tick `fromTick` to the newest;
   // when no key frame is that old, from the oldest key frame. Empty when no
   // key frame is held.
@@ -94,6 +100,9 @@ class ReplayBuffer {
   void NoteReordering(const PictureScan& scan);
   void Evict(DWORD now);                    // under m_mutex
   ReplaySpan SpanFrom(size_t first, size_t end) const;  // under m_mutex; [first, end)
+  // Under m_mutex: the span from `first` to the newest records, ending where
+  // it shows every picture up to its last one.
+  ReplaySpan SpanToNewest(size_t first) const;
   // A held picture: its record (index in m_records), decode number and time stamp.
   struct Held {
     size_t record;

@@ -13,9 +13,18 @@ constexpr int kKeyInterval = 50;  // pictures from one key frame to the next
 constexpr int64_t kFirstPts = (int64_t{1} << 32) + 7;  // all 33 bits in use
 constexpr int64_t kPtsStep = 3600;                    // 40 ms at 90 kHz
 
+// A PES time stamp field: 4 bits of prefix, 33 bits with marker bits.
+void PutTimestamp(BYTE prefix, int64_t time, BYTE* at) {
+  at[0] = static_cast<BYTE>(prefix << 4 | ((time >> 29) & 0x0E) | 1);
+  at[1] = static_cast<BYTE>(time >> 22);
+  at[2] = static_cast<BYTE>(0x01 | ((time >> 14) & 0xFE));
+  at[3] = static_cast<BYTE>(time >> 7);
+  at[4] = static_cast<BYTE>(0x01 | ((time << 1) & 0xFE));
+}
+
 // One TS packet starting a PES of stream id `streamId`; the random-access
-// flag set when key.
-std::vector<BYTE> PesStart(BYTE streamId, bool key, int64_t pts = 0) {
+// flag set when key; a DTS besides the PTS when one is given.
+std::vector<BYTE> PesStart(BYTE streamId, bool key, int64_t pts = 0, int64_t dts = -1) {
   std::vector<BYTE> packet(188, 0xFF);
   packet[0] = 0x47;
   packet[1] = 0x40;  // payload unit start, PID 0x100
@@ -23,17 +32,20 @@ std::vector<BYTE> PesStart(BYTE streamId, bool key, int64_t pts = 0) {
   packet[3] = 0x30;  // adaptation field and payload
   packet[4] = 1;
   packet[5] = key ? 0x40 : 0x00;
-  const BYTE pes[] = {0, 0, 1, streamId, 0, 0, 0x80, 0x80, 5,
-                      static_cast<BYTE>(0x21 | ((pts >> 29) & 0x0E)),
-                      static_cast<BYTE>(pts >> 22), static_cast<BYTE>(0x01 | ((pts >> 14) & 0xFE)),
-                      static_cast<BYTE>(pts >> 7), static_cast<BYTE>(0x01 | ((pts << 1) & 0xFE))};
+  const bool both = dts >= 0;
+  const BYTE pes[] = {0, 0, 1, streamId, 0, 0, 0x80, static_cast<BYTE>(both ? 0xC0 : 0x80),
+                      static_cast<BYTE>(both ? 10 : 5)};
   std::copy(std::begin(pes), std::end(pes), packet.begin() + 6);
+  PutTimestamp(both ? 3 : 2, pts, &packet[15]);
+  if (both) {
+    PutTimestamp(1, dts, &packet[20]);
+  }
   return packet;
 }
 
 // A record with one video picture of `bytes` (whole 188-byte packets).
-std::vector<BYTE> PictureRecord(bool key, size_t bytes = 188, int64_t pts = 0) {
-  std::vector<BYTE> record = PesStart(0xE0, key, pts);
+std::vector<BYTE> PictureRecord(bool key, size_t bytes = 188, int64_t pts = 0, int64_t dts = -1) {
+  std::vector<BYTE> record = PesStart(0xE0, key, pts, dts);
   record.resize(bytes < 188 ? 188 : bytes / 188 * 188, 0x11);
   return record;
 }
@@ -147,8 +159,11 @@ TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowI
   constexpr int kGroup = 48;  // a key frame every 48: a reference picture for 0, 1 and 2 B-frames
   for (int i = 0; i < kPictures; ++i) {
     const int display = DisplayOf(i, bFrames);
+    // Decode times as the device layer gives them: one picture behind
+    // display order where there are B-frames.
+    const int64_t dts = kFirstPts + (bFrames > 0 ? i - 1 : i) * kPtsStep;
     const std::vector<BYTE> record =
-        PictureRecord(display % kGroup == 0, 188, kFirstPts + display * kPtsStep);
+        PictureRecord(display % kGroup == 0, 188, kFirstPts + display * kPtsStep, dts);
     ASSERT_TRUE(buffer.Append(record.data(), static_cast<DWORD>(record.size())));
     sys::AdvanceVirtualClock(kPictureMs);
   }
@@ -180,6 +195,18 @@ TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowI
     EXPECT_EQ(shownBefore, display % kGroup + 1) << display;
     EXPECT_EQ(decodedAfter, (bFrames > 0 ? 1 : 0) + 1) << "reordering and one to spare";
   }
+  // A clip or replay to the newest ends where it shows every picture up to
+  // its last: the newest reference picture still waits for its B-frames.
+  const ReplaySpan clip = buffer.SpanFromKeyNearest(GetTickCount() - 60000);
+  ASSERT_FALSE(clip.records.empty());
+  std::vector<int64_t> clipped;
+  for (const ReplayRecordRef& record : clip.records) {
+    clipped.push_back(record->pictures.front());
+  }
+  std::sort(clipped.begin(), clipped.end());
+  EXPECT_EQ(clipped.back() - clipped.front(), (static_cast<int64_t>(clipped.size()) - 1) * kPtsStep)
+      << "a gap in the clip's display order";
+  EXPECT_GE(clipped.size(), static_cast<size_t>(kPictures - bFrames - 1));
   // The newest pictures wait for those that let a decoder hand them out.
   int64_t newest = 0;
   ASSERT_TRUE(buffer.StepPts(ptsOf(kPictures + 10), 0, &newest));
