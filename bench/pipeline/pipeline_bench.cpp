@@ -7,6 +7,13 @@
 //                               % of one core, from the first picture on
 //  pipeline_peak_rss_mb         peak resident memory (VmHWM)
 //
+// And a camera that sends B-frames: 1080p at 50 frames/s with two B-frames
+// between reference pictures, over UDP, through the whole session:
+//  bframes_sink_interval_p99_dev_ms  deviation of the interval between pictures
+//                                    at the sink from the frame interval, p99
+//  bframes_backward_steps            pictures whose time stamp is below the one
+//                                    before at the sink
+//
 // Arrival: real play is requested with a callback of our own that reads the
 // tick of each piece and then hands it to StreamDataProc, which stamps the
 // record from the same clock at once after. Each frame's arrival is the tick
@@ -14,11 +21,13 @@
 // frames by order (lateness.h).
 //
 // Seconds measured after the first picture: TARNVIEW_PIPELINE_SECONDS
-// (default 60), e.g. 5 for a quick check.
+// (default 60, and 30 for B-frames), e.g. 5 for a quick check.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -28,6 +37,7 @@
 #include "bench/common/summary.h"
 #include "bench/pipeline/frame_arrivals.h"
 #include "bench/pipeline/lateness.h"
+#include "config/LocalConfig.h"
 #include "platform/device/device.h"
 #include "platform/sys/clock.h"
 #include "session/DecThread.h"
@@ -37,6 +47,7 @@
 #include "tests/device/democam_process.h"
 #include "tests/integration/counting_sink.h"
 #include "tests/integration/loopback_dialog.h"
+#include "tests/integration/pts_sink.h"
 
 namespace {
 
@@ -44,6 +55,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kDelaySeconds = 5;
 constexpr int kDefaultSeconds = 60;
+constexpr int kBFramesSeconds = 30;
 constexpr int kFirstPictureBoundSeconds = 20;  // delay plus camera and player start-up
 
 std::map<std::string, double> g_figures;
@@ -52,10 +64,10 @@ pipeline::FrameArrivals g_arrivals;
 int s_displayAnchor = 0;  // its address is the display window's handle
 HWND DisplayWindow() { return reinterpret_cast<HWND>(&s_displayAnchor); }
 
-int MeasuredSeconds() {
+int MeasuredSeconds(int byDefault = kDefaultSeconds) {
   const char* text = std::getenv("TARNVIEW_PIPELINE_SECONDS");
   const int seconds = text != nullptr ? std::atoi(text) : 0;
-  return seconds > 0 ? seconds : kDefaultSeconds;
+  return seconds > 0 ? seconds : byDefault;
 }
 
 double ProcessCpuSeconds() {
@@ -167,6 +179,63 @@ void BM_Pipeline720p25(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Pipeline720p25)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_PipelineBFrames1080p50(benchmark::State& state) {
+  constexpr int kFps = 50;
+  constexpr double kFrameMs = 1000.0 / kFps;
+  testing_device::DemoCamProcess camera;
+  if (!camera.Start(0, {"--size", "1920x1080", "--fps", std::to_string(kFps), "--bframes", "2",
+                        "--bitrate", "8000"})) {
+    state.SkipWithError("demo camera did not start");
+    return;
+  }
+  g_pStreamRing = StreamRing::Create();
+  g_settings.dwLinkMode = 1;  // UDP
+  InitDeviceSdk();
+  integration::PtsSink sink;
+  player::RegisterVideoSink(DisplayWindow(), &sink);
+  integration::LoopbackDialog dialog(camera.Port(), kDelaySeconds, DisplayWindow());
+  for (auto _ : state) {
+    OnStartTeaching(dialog);
+    const auto deadline = Clock::now() + std::chrono::seconds(kFirstPictureBoundSeconds);
+    while (sink.All().empty() && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!dialog.messages.empty() || sink.All().empty()) {
+      StopSession(dialog);
+      state.SkipWithError("no picture from the camera");
+      break;
+    }
+    sink.Clear();
+    std::this_thread::sleep_for(std::chrono::seconds(MeasuredSeconds(kBFramesSeconds)));
+    const std::vector<integration::PtsSink::Seen> seen = sink.All();
+    StopSession(dialog);
+    std::vector<double> deviationsMs;
+    int backward = 0;
+    for (size_t i = 1; i < seen.size(); ++i) {
+      const double intervalMs =
+          std::chrono::duration<double, std::milli>(seen[i].at - seen[i - 1].at).count();
+      deviationsMs.push_back(std::abs(intervalMs - kFrameMs));
+      backward += seen[i].pts < seen[i - 1].pts ? 1 : 0;
+    }
+    std::sort(deviationsMs.begin(), deviationsMs.end());
+    g_figures["bframes_sink_interval_p99_dev_ms"] =
+        deviationsMs.empty() ? -1 : deviationsMs[deviationsMs.size() * 99 / 100];
+    g_figures["bframes_backward_steps"] = backward;
+    g_figures["bframes_pictures_per_s"] =
+        static_cast<double>(seen.size()) / MeasuredSeconds(kBFramesSeconds);
+    state.counters["interval_p99_dev_ms"] = g_figures["bframes_sink_interval_p99_dev_ms"];
+    state.counters["backward_steps"] = backward;
+    state.counters["pictures_per_s"] = g_figures["bframes_pictures_per_s"];
+  }
+  player::UnregisterVideoSink(DisplayWindow());
+  NET_DVR_Cleanup();
+  g_settings.dwLinkMode = 0;
+  delete g_pStreamRing;
+  g_pStreamRing = nullptr;
+}
+
+BENCHMARK(BM_PipelineBFrames1080p50)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,8 +20,6 @@ extern "C" {
 
 #include "config/LocalConfig.h"
 #include "platform/device/device.h"
-#include "platform/player/decoded_picture.h"
-#include "platform/player/video_sink.h"
 #include "platform/stream/ts.h"
 #include "platform/sys/clock.h"
 #include "session/ClipSaver.h"
@@ -33,6 +30,7 @@ extern "C" {
 #include "tests/device/democam_process.h"
 #include "tests/device/device_test_support.h"
 #include "tests/integration/loopback_dialog.h"
+#include "tests/integration/pts_sink.h"
 #include "tests/worklog/TempDir.h"
 #include "worklog/WorkLog.h"
 
@@ -51,33 +49,6 @@ int s_liveAnchor = 0;  // their addresses are the windows' handles
 int s_stepAnchor = 0;
 HWND LiveWindow() { return reinterpret_cast<HWND>(&s_liveAnchor); }
 HWND StepWindow() { return reinterpret_cast<HWND>(&s_stepAnchor); }
-
-// Every picture a window gets: its time stamp and when it came.
-class PtsSink : public player::VideoSink {
- public:
-  struct Seen {
-    int64_t pts;
-    std::chrono::steady_clock::time_point at;
-  };
-  bool TakesDecodedPictures() const override { return true; }
-  void OnDecodedPicture(const player::PictureRef& picture) override {
-    const auto at = std::chrono::steady_clock::now();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_seen.push_back({picture->Pts(), at});
-  }
-  std::vector<Seen> All() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_seen;
-  }
-  bool HasPts(int64_t pts) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return std::any_of(m_seen.begin(), m_seen.end(), [pts](const Seen& s) { return s.pts == pts; });
-  }
-
- private:
-  mutable std::mutex m_mutex;
-  std::vector<Seen> m_seen;
-};
 
 struct CameraShape {
   const char* codec;
@@ -186,8 +157,8 @@ class BFrames : public ::testing::TestWithParam<CameraShape> {
 
   testing_device::DemoCamProcess m_camera;
   testutil::TempDir m_logDir;
-  PtsSink m_live;
-  PtsSink m_step;
+  integration::PtsSink m_live;
+  integration::PtsSink m_step;
   ReplayPlayer m_stepPlayer;
   integration::LoopbackDialog m_dialog{0, kDelaySeconds, LiveWindow()};
 };
@@ -220,7 +191,7 @@ TEST_P(BFrames, EveryPictureKeepsItsTimeFromCameraToWindowClipAndStep) {
   EXPECT_LE(UnevenSteps(displayOrder, frame90k), 1);
 
   // The window: display order, one picture interval apart, at the camera's pace.
-  const std::vector<PtsSink::Seen> seen = m_live.All();
+  const std::vector<integration::PtsSink::Seen> seen = m_live.All();
   ASSERT_GT(seen.size(), 20u);
   std::vector<int64_t> shownPts;
   std::vector<double> intervalsMs;
