@@ -16,7 +16,7 @@ inline constexpr int32_t kRingMBMax = 512;
 
 // Instant replay: seconds replayed ("replaySeconds"), their speed
 // ("replaySpeed", a fraction of real time) and the seconds a clip keeps
-// ("clipSeconds"). The replay buffer holds 60 s, the longest clip.
+// ("clipSeconds"). The stream history holds 60 s, the longest clip.
 inline constexpr int32_t kReplaySecondsDefault = 8;
 inline constexpr int32_t kReplaySecondsMin = 2;
 inline constexpr int32_t kReplaySecondsMax = 30;

@@ -9,7 +9,7 @@
 #include "platform/sys/clock.h"
 #include "platform/ui/handles.h"
 #include "session/ClipSaver.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 #include "session/StreamIntake.h"
 
 namespace {
@@ -83,7 +83,7 @@ void ReplayControl::ToggleReplay() {
   const unsigned replay = m_nReplay;
   m_pSurface->ShowReplay(ReplayMarker(g_settings.replaySpeed));
   const bool started = m_replay.Start(
-      g_replayBuffer.SpanFromKeyBefore(from), m_pSurface->ReplayWindow(), g_settings.replaySpeed,
+      g_history.SpanFromKeyBefore(from), m_pSurface->ReplayWindow(), g_settings.replaySpeed,
       [this, replay] {
         // On the ReplayThread: the live picture comes back on the GUI thread,
         // unless another replay or a key took over meanwhile.
@@ -110,19 +110,19 @@ void ReplayControl::ToggleFreeze() {
   m_replay.Stop();
   m_step.Stop();
   const int64_t shown = m_pSurface->ShownPts();
-  if (shown < 0 || !g_replayBuffer.NearestPts(shown, &m_llFrozenPts)) {
+  if (shown < 0 || !g_history.NearestPts(shown, &m_llFrozenPts)) {
     // A picture without a time stamp.
-    g_replayBuffer.StepPts(kNewestPts, -kShownLagPictures, &m_llFrozenPts);
+    g_history.StepPts(kNewestPts, -kShownLagPictures, &m_llFrozenPts);
   }
 }
 
 void ReplayControl::Step(int pictures) {
   int64_t target = 0;
   if (m_pSurface->Showing() != VideoSurface::Source::kFrozen ||
-      !g_replayBuffer.StepPts(m_llFrozenPts, pictures, &target) || target == m_llFrozenPts) {
+      !g_history.StepPts(m_llFrozenPts, pictures, &target) || target == m_llFrozenPts) {
     return;
   }
-  ReplaySpan span = g_replayBuffer.SpanForPts(target);
+  HistorySpan span = g_history.SpanForPts(target);
   if (span.records.empty()) {
     return;
   }

@@ -1,7 +1,7 @@
 // The coach's keys on the display window, read as the window's own key events
 // (only while it has the keyboard focus, so typing in other programs is never
 // caught): R replays the last "replaySeconds" slowed to "replaySpeed", Space
-// freezes the picture and Left/Right then step through the replay buffer, S
+// freezes the picture and Left/Right then step through the stream history, S
 // keeps a clip. They do nothing while no session runs; Escape and C stay with
 // the system-wide watcher.
 #pragma once

@@ -27,7 +27,7 @@ std::string FileNameOf(const std::string& path) {
 
 ClipSaver::~ClipSaver() { Stop(); }
 
-bool ClipSaver::Save(const ReplayBuffer& buffer, DWORD seconds, const std::string& path) {
+bool ClipSaver::Save(const StreamHistory& buffer, DWORD seconds, const std::string& path) {
   Job job{buffer.SpanFromKeyNearest(GetTickCount() - seconds * 1000), path};
   if (job.span.header == nullptr || job.span.records.empty()) {
     return false;
@@ -88,7 +88,7 @@ bool ClipSaver::Write(const Job& job) {
   std::vector<clip::Bytes> pieces;
   pieces.reserve(job.span.records.size() + 1);
   pieces.push_back({job.span.header->data(), job.span.header->size()});
-  for (const ReplayRecordRef& record : job.span.records) {
+  for (const HistoryRecordRef& record : job.span.records) {
     pieces.push_back({record->data.data(), record->data.size()});
   }
   const std::string temporary = job.path + ".part";
@@ -115,6 +115,6 @@ void SaveClip() {
       std::strftime(timeText, sizeof timeText, "%Y-%m-%d-%H-%M-%S", &local) == 0) {
     return;
   }
-  g_clipSaver.Save(g_replayBuffer, static_cast<DWORD>(g_settings.clipSeconds),
+  g_clipSaver.Save(g_history, static_cast<DWORD>(g_settings.clipSeconds),
                    CaptureDirectory() + "/" + timeText + ".mp4");
 }

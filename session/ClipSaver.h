@@ -1,5 +1,5 @@
 // Clips: the S key keeps the last "clipSeconds" shown as an MP4, remuxed from
-// the replay buffer (not re-encoded) by the "ClipThread", so the picture never
+// the stream history (not re-encoded) by the "ClipThread", so the picture never
 // waits for the disk. The thread runs only while clips are waiting. The file is "<capture folder>/%Y-%m-%d-%H-%M-%S.mp4",
 // written to "<name>.part" and renamed: a second clip in the same second
 // replaces the first only whole, and a failure leaves no file at all.
@@ -10,13 +10,13 @@
 #include <string>
 
 #include "platform/sys/types.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 
 class ClipSaver {
  public:
   // Clips waiting beside the one being written; a key held down (or pressed
   // faster than the disk takes 20 s of stream) adds no more. Each holds its
-  // records, so this bounds the memory beyond the replay buffer too.
+  // records, so this bounds the memory beyond the stream history too.
   static constexpr size_t kMaxWaitingClips = 2;
 
   ~ClipSaver();  // ends the thread (see Stop)
@@ -24,7 +24,7 @@ class ClipSaver {
   // GUI thread: the last `seconds` of `buffer` from its nearest key frame,
   // to be saved at `path` (the ".mp4" name). False when nothing is held or
   // kMaxWaitingClips are waiting.
-  bool Save(const ReplayBuffer& buffer, DWORD seconds, const std::string& path);
+  bool Save(const StreamHistory& buffer, DWORD seconds, const std::string& path);
   // Writes the clips asked for (at most 1 + kMaxWaitingClips, about a
   // second each), then ends the thread.
   void Stop();
@@ -33,7 +33,7 @@ class ClipSaver {
 
  private:
   struct Job {
-    ReplaySpan span;
+    HistorySpan span;
     std::string path;
   };
   static DWORD Main(void* self);

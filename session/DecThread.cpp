@@ -5,7 +5,7 @@
 
 #include "platform/player/player.h"
 #include "platform/sys/clock.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 #include "session/StreamRing.h"
 #include "worklog/WorkLog.h"
 
@@ -83,7 +83,7 @@ DWORD DecThread(void* /*param*/) {
     // 3.4 The result is not looked at: a refused piece is not offered again.
     PlayM4_InputData(g_lPlayPort, scratch.get(), record.dwLen);
     // Kept as fed, for replays, picture steps and clips.
-    g_replayBuffer.Append(scratch.get(), record.dwLen);
+    g_history.Append(scratch.get(), record.dwLen);
   }
   // 4.
   scratch.reset();

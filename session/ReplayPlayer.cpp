@@ -7,7 +7,7 @@
 
 ReplayPlayer::~ReplayPlayer() { Stop(); }
 
-bool ReplayPlayer::Start(ReplaySpan span, HWND window, double speed, std::function<void()> onEnd) {
+bool ReplayPlayer::Start(HistorySpan span, HWND window, double speed, std::function<void()> onEnd) {
   Stop();
   if (span.header == nullptr || span.records.empty()) {
     return false;
@@ -47,7 +47,7 @@ void ReplayPlayer::Stop() {
     PlayM4_FreePort(m_lPort);
     m_lPort = -1;
   }
-  m_span = ReplaySpan{};
+  m_span = HistorySpan{};
   m_onEnd = nullptr;
 }
 
@@ -73,7 +73,7 @@ void ReplayPlayer::Feed() {
   auto slowed = [this](DWORD ms) {
     return m_dSpeed > 0 ? static_cast<DWORD>(ms / m_dSpeed) : DWORD{0};
   };
-  for (const ReplayRecordRef& record : m_span.records) {
+  for (const HistoryRecordRef& record : m_span.records) {
     if (!WaitUntil(start + slowed(record->dwTick - firstTick))) {
       return;
     }

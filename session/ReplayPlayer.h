@@ -1,4 +1,4 @@
-// A replay: a run of the replay buffer played on a player port of its own,
+// A replay: a run of the stream history played on a player port of its own,
 // drawing into a window of its own, while the live port goes on. The
 // "ReplayThread" feeds the records at the pace they were first fed, slowed to
 // the replay's speed (the port presents at that speed too), or all at once
@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "platform/sys/types.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 
 class ReplayPlayer {
  public:
@@ -34,7 +34,7 @@ class ReplayPlayer {
   // picture has had its time, unless stopped first. False, holding nothing,
   // when the span is empty or a port cannot be opened. Stops a replay
   // already running first.
-  bool Start(ReplaySpan span, HWND window, double speed, std::function<void()> onEnd);
+  bool Start(HistorySpan span, HWND window, double speed, std::function<void()> onEnd);
   // Ends the feed and gives the port back (waits for the ReplayThread).
   void Stop();
   bool IsRunning() const { return m_hThread != nullptr; }
@@ -45,7 +45,7 @@ class ReplayPlayer {
   // Sleeps in steps until tick `due`; false when stopped meanwhile.
   bool WaitUntil(DWORD due);
 
-  ReplaySpan m_span;              // what the ReplayThread feeds
+  HistorySpan m_span;              // what the ReplayThread feeds
   double m_dSpeed = 1;            // 0: at once
   std::function<void()> m_onEnd;  // on the ReplayThread
   LONG m_lPort = -1;              // the replay's own port

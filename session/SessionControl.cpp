@@ -12,7 +12,7 @@
 #include "platform/sys/thread.h"
 #include "platform/sys/wallclock.h"
 #include "session/DecThread.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 #include "session/StreamIntake.h"
 #include "session/StreamRing.h"
 #include "worklog/WorkLog.h"
@@ -182,7 +182,7 @@ void StopSession(SessionDialog& dialog) {
       g_pStreamRing->DiscardRecords();
     }
   }
-  g_replayBuffer.Clear();
+  g_history.Clear();
   // 5.
   PlayM4_Stop(g_lPlayPort);
   PlayM4_CloseStream(g_lPlayPort);

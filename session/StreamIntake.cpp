@@ -7,7 +7,7 @@
 #include "platform/sys/stderr_report.h"
 #include "platform/sys/thread.h"
 #include "session/DecThread.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 #include "session/StreamRing.h"
 
 HWND g_hPlayWnd = nullptr;
@@ -96,7 +96,7 @@ void OpenPlayer(const BYTE* buffer, DWORD size) {
     return;
   }
   // A new stream: what a replay opens its own stream with.
-  g_replayBuffer.Restart(buffer, size);
+  g_history.Restart(buffer, size);
   g_hDecThread.store(CreateThread(DecThread, nullptr, "DecThread"));
 }
 

@@ -1,4 +1,4 @@
-// The replay buffer and clips at 1080p, 8 Mbit/s, 25 pictures/s:
+// The stream history and clips at 1080p, 8 Mbit/s, 25 pictures/s:
 //   clip_save_ms_1080p  a 20 s clip remuxed to MP4 on the ClipThread, from S
 //                       to the renamed file (median of kClipRuns)
 //   replay_buffer_mb    the buffer's peak over 90 s of that stream (payload
@@ -14,7 +14,7 @@
 #include "bench/common/summary.h"
 #include "platform/sys/clock.h"
 #include "session/ClipSaver.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 #include "tests/player/ts_maker.h"
 #include "tests/worklog/TempDir.h"
 #include "worklog/WorkLog.h"
@@ -33,7 +33,7 @@ double g_bufferMb = 0;
 
 // The stream fed as the DecThread feeds it, one record a picture, 40 ms
 // apart on the virtual clock, `seconds` long (the encoded pictures repeated).
-void Feed(ReplayBuffer& buffer, int seconds) {
+void Feed(StreamHistory& buffer, int seconds) {
   buffer.Restart(g_stream->header.data(), static_cast<DWORD>(g_stream->header.size()));
   for (int i = 0; i < seconds * kFramesPerSecond; ++i) {
     const auto& chunk = g_stream->chunks[static_cast<size_t>(i) % g_stream->chunks.size()];
@@ -44,7 +44,7 @@ void Feed(ReplayBuffer& buffer, int seconds) {
 
 void BM_ClipSave1080p(benchmark::State& state) {
   testutil::TempDir dir;
-  ReplayBuffer buffer;
+  StreamHistory buffer;
   sys::UseVirtualClock(1000);
   Feed(buffer, kEncodedSeconds);
   std::vector<double> runs;
@@ -68,14 +68,14 @@ void BM_ClipSave1080p(benchmark::State& state) {
   state.counters["clip_ms_median"] = g_clipMs;
 }
 
-void BM_ReplayBufferPeak(benchmark::State& state) {
+void BM_StreamHistoryPeak(benchmark::State& state) {
   for (auto _ : state) {
-    ReplayBuffer buffer;
+    StreamHistory buffer;
     sys::UseVirtualClock(1000);
     Feed(buffer, kBufferSeconds);
     sys::UseRealClock();
     // Beside each payload: its record and the shared pointer's block.
-    constexpr double kRecordOverheadBytes = sizeof(ReplayRecord) + 32;
+    constexpr double kRecordOverheadBytes = sizeof(HistoryRecord) + 32;
     const double records = kReplayKeepMs / 1000.0 * kFramesPerSecond + 1;
     g_bufferMb = (static_cast<double>(buffer.PeakBytes()) + records * kRecordOverheadBytes) / (1 << 20);
   }
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
   g_workLog.OpenFile(logDir.Path().c_str());
   benchmark::Initialize(&argc, argv);
   benchmark::RegisterBenchmark("BM_ClipSave1080p", BM_ClipSave1080p)->Iterations(kClipRuns)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("BM_ReplayBufferPeak", BM_ReplayBufferPeak)->Iterations(1)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_StreamHistoryPeak", BM_StreamHistoryPeak)->Iterations(1)->Unit(benchmark::kMillisecond);
   benchmark::RunSpecifiedBenchmarks();
   g_workLog.Close();
   bench::WriteSummary("bench_replay", {{"clip_save_ms_1080p", g_clipMs}, {"replay_buffer_mb", g_bufferMb}});

@@ -1,6 +1,6 @@
 // The stream as every layer sees it: MPEG-TS packets that carry one H.264 or
 // H.265 video stream, one picture per PES. The device layer writes it; the
-// player, the replay buffer and the clip writer read it with what is here.
+// player, the stream history and the clip writer read it with what is here.
 //
 // What one stream-data callback holds, the contract the player's demuxer
 // relies on:

@@ -215,7 +215,7 @@ TEST_F(DisplayDialog, SpaceFreezesOnlyWhileASessionRunsAndRWithNothingHeldStaysL
   EXPECT_EQ(surface->Showing(), VideoSurface::Source::kFrozen);
   QTest::keyClick(window, Qt::Key_Space);
   EXPECT_EQ(surface->Showing(), VideoSurface::Source::kLive);
-  QTest::keyClick(window, Qt::Key_R);  // nothing in the replay buffer
+  QTest::keyClick(window, Qt::Key_R);  // nothing in the stream history
   EXPECT_EQ(surface->Showing(), VideoSurface::Source::kLive);
   g_hDecThread = nullptr;
 }

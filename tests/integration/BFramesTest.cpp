@@ -23,7 +23,7 @@ extern "C" {
 #include "platform/stream/ts.h"
 #include "platform/sys/clock.h"
 #include "session/ClipSaver.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 #include "session/ReplayPlayer.h"
 #include "session/SessionControl.h"
 #include "session/StreamRing.h"
@@ -61,9 +61,9 @@ struct Stamps {
   std::vector<int64_t> pts;
   std::vector<int64_t> dts;
 };
-Stamps StampsOf(const std::vector<ReplayRecordRef>& records) {
+Stamps StampsOf(const std::vector<HistoryRecordRef>& records) {
   Stamps stamps;
-  for (const ReplayRecordRef& record : records) {
+  for (const HistoryRecordRef& record : records) {
     for (size_t at = 0; at + stream::kTsPacketBytes <= record->data.size();
          at += stream::kTsPacketBytes) {
       const uint8_t* packet = record->data.data() + at;
@@ -173,7 +173,7 @@ TEST_P(BFrames, EveryPictureKeepsItsTimeFromCameraToWindowClipAndStep) {
 
   // The stream as fed: decode times strictly increase and never pass the
   // presentation times, which run in display order at the camera's rate.
-  const ReplaySpan fed = g_replayBuffer.SpanFromKeyBefore(GetTickCount() - 60000);
+  const HistorySpan fed = g_history.SpanFromKeyBefore(GetTickCount() - 60000);
   const Stamps stamps = StampsOf(fed.records);
   ASSERT_GT(stamps.pts.size(), 20u);
   int reordered = 0;
@@ -212,7 +212,7 @@ TEST_P(BFrames, EveryPictureKeepsItsTimeFromCameraToWindowClipAndStep) {
 
   // A clip of what was shown: its pictures decode evenly spaced, in order.
   const std::string clip = m_logDir.Path() + "/clip.mp4";
-  ASSERT_TRUE(g_clipSaver.Save(g_replayBuffer, kClipSeconds, clip));
+  ASSERT_TRUE(g_clipSaver.Save(g_history, kClipSeconds, clip));
   g_clipSaver.Stop();
   const std::vector<int64_t> clipTimes = DecodedClipTimes(clip);
   ASSERT_GT(clipTimes.size(), 20u);
@@ -220,14 +220,14 @@ TEST_P(BFrames, EveryPictureKeepsItsTimeFromCameraToWindowClipAndStep) {
 
   // A step from a picture in the middle: the next one in display order.
   int64_t middle = 0;
-  ASSERT_TRUE(g_replayBuffer.NearestPts(displayOrder[displayOrder.size() / 2], &middle));
+  ASSERT_TRUE(g_history.NearestPts(displayOrder[displayOrder.size() / 2], &middle));
   int64_t next = 0;
-  ASSERT_TRUE(g_replayBuffer.StepPts(middle, 1, &next));
+  ASSERT_TRUE(g_history.StepPts(middle, 1, &next));
   EXPECT_EQ(next, middle + frame90k);
   int64_t back = 0;
-  ASSERT_TRUE(g_replayBuffer.StepPts(next, -1, &back));
+  ASSERT_TRUE(g_history.StepPts(next, -1, &back));
   EXPECT_EQ(back, middle);
-  ASSERT_TRUE(m_stepPlayer.Start(g_replayBuffer.SpanForPts(next), StepWindow(), 0, nullptr));
+  ASSERT_TRUE(m_stepPlayer.Start(g_history.SpanForPts(next), StepWindow(), 0, nullptr));
   EXPECT_TRUE(WaitFor([&] { return m_step.HasPts(next); }, kStepBoundMs))
       << "the step's picture never came out of the decoder";
   StopSession(m_dialog);

@@ -40,14 +40,14 @@ class ReplayPlayerTest : public ::testing::TestWithParam<double> {
     sys::UseRealClock();
   }
 
-  ReplayBuffer buffer;
+  StreamHistory buffer;
   ReplayPlayer replay;
 };
 
 TEST_P(ReplayPlayerTest, FeedsItsOwnPortFromTheKeyFrameAtTheReplaysPaceThenEnds) {
   const double speed = GetParam();
   std::atomic<bool> ended{false};
-  ReplaySpan span = buffer.SpanFromKeyBefore(GetTickCount() - 8000);
+  HistorySpan span = buffer.SpanFromKeyBefore(GetTickCount() - 8000);
   const size_t records = span.records.size();
   ASSERT_TRUE(replay.Start(std::move(span), reinterpret_cast<HWND>(0x1234), speed,
                            [&ended] { ended = true; }));

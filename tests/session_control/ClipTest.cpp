@@ -12,7 +12,7 @@
 
 #include "platform/sys/clock.h"
 #include "session/ClipSaver.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 #include "tests/player/ts_maker.h"
 #include "tests/worklog/LogReader.h"
 #include "tests/worklog/TempDir.h"
@@ -87,7 +87,7 @@ ProbedClip ProbeClip(const std::string& file) {
   return clip;
 }
 
-// A replay buffer holding 40 s of a 25 pictures/s stream as the DecThread
+// A stream history holding 40 s of a 25 pictures/s stream as the DecThread
 // feeds it, a key frame every 2 s, on the virtual clock.
 class ClipTest : public ::testing::Test {
  protected:
@@ -127,7 +127,7 @@ class ClipTest : public ::testing::Test {
 
   static playertest::TsStream* s_stream;
   testutil::TempDir m_dir;
-  ReplayBuffer m_buffer;
+  StreamHistory m_buffer;
   ClipSaver m_saver;
 };
 
@@ -175,7 +175,7 @@ TEST_F(ClipTest, FailureLeavesNoFileAndNoLogEntry) {
 }
 
 TEST_F(ClipTest, NothingHeldSavesNothing) {
-  ReplayBuffer empty;
+  StreamHistory empty;
   EXPECT_FALSE(m_saver.Save(empty, 20, m_dir.Path() + "/none.mp4"));
 }
 

@@ -1,4 +1,4 @@
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 #include "platform/stream/ts.h"
 #include "platform/sys/clock.h"
 
-ReplayBuffer g_replayBuffer;
+StreamHistory g_history;
 
 namespace {
 
@@ -66,7 +66,7 @@ PictureScan ScanPictures(const BYTE* data, DWORD size, stream::VideoCodec codec)
   return scan;
 }
 
-void ReplayBuffer::Restart(const BYTE* header, DWORD size) {
+void StreamHistory::Restart(const BYTE* header, DWORD size) {
   auto kept = std::make_shared<const std::vector<BYTE>>(header, header + size);
   const stream::VideoCodec codec = CodecOfHeader(header, size);
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -75,13 +75,13 @@ void ReplayBuffer::Restart(const BYTE* header, DWORD size) {
   m_codec = codec;
 }
 
-void ReplayBuffer::Clear() {
+void StreamHistory::Clear() {
   std::lock_guard<std::mutex> lock(m_mutex);
   Forget();
   m_header = nullptr;
 }
 
-void ReplayBuffer::Forget() {
+void StreamHistory::Forget() {
   m_records.clear();
   m_nDataBytes = 0;
   m_llPictures = 0;
@@ -89,7 +89,7 @@ void ReplayBuffer::Forget() {
   m_recentPts.clear();
 }
 
-void ReplayBuffer::NoteReordering(const PictureScan& scan) {
+void StreamHistory::NoteReordering(const PictureScan& scan) {
   if (scan.statedReorder) {
     m_nReorder = std::max(m_nReorder, *scan.statedReorder);
   }
@@ -107,14 +107,14 @@ void ReplayBuffer::NoteReordering(const PictureScan& scan) {
   }
 }
 
-bool ReplayBuffer::Append(const BYTE* data, DWORD size) {
+bool StreamHistory::Append(const BYTE* data, DWORD size) {
   if (size == 0 || size > kReplayMaxBytes) {
     return false;
   }
   // Copied and scanned outside the lock: readers never wait for a copy.
-  std::shared_ptr<ReplayRecord> record;
+  std::shared_ptr<HistoryRecord> record;
   try {
-    record = std::make_shared<ReplayRecord>();
+    record = std::make_shared<HistoryRecord>();
     record->data.assign(data, data + size);
   } catch (const std::bad_alloc&) {
     return false;
@@ -142,7 +142,7 @@ bool ReplayBuffer::Append(const BYTE* data, DWORD size) {
   return true;
 }
 
-void ReplayBuffer::Evict(DWORD now) {
+void StreamHistory::Evict(DWORD now) {
   while (!m_records.empty() &&
          (m_nDataBytes > kReplayMaxBytes ||
           AgeMs(now, m_records.front()->dwTick) > static_cast<LONG>(kReplayKeepMs))) {
@@ -151,15 +151,15 @@ void ReplayBuffer::Evict(DWORD now) {
   }
 }
 
-ReplaySpan ReplayBuffer::SpanFrom(size_t first, size_t end) const {
-  ReplaySpan span;
+HistorySpan StreamHistory::SpanFrom(size_t first, size_t end) const {
+  HistorySpan span;
   span.header = m_header;
   span.records.assign(m_records.begin() + static_cast<std::ptrdiff_t>(first),
                       m_records.begin() + static_cast<std::ptrdiff_t>(end));
   return span;
 }
 
-ReplaySpan ReplayBuffer::SpanToNewest(size_t first) const {
+HistorySpan StreamHistory::SpanToNewest(size_t first) const {
   // Every picture the stream has yet to bring is shown after the newest
   // decode time (a decode time is the time of a picture already shown), and
   // within the records a cut is whole when nothing after it is shown before
@@ -187,7 +187,7 @@ ReplaySpan ReplayBuffer::SpanToNewest(size_t first) const {
   return SpanFrom(first, end);
 }
 
-ReplaySpan ReplayBuffer::SpanFromKeyBefore(DWORD fromTick) const {
+HistorySpan StreamHistory::SpanFromKeyBefore(DWORD fromTick) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   size_t chosen = m_records.size();
   for (size_t i = 0; i < m_records.size(); ++i) {
@@ -201,10 +201,10 @@ ReplaySpan ReplayBuffer::SpanFromKeyBefore(DWORD fromTick) const {
       break;
     }
   }
-  return chosen == m_records.size() ? ReplaySpan{m_header, {}} : SpanToNewest(chosen);
+  return chosen == m_records.size() ? HistorySpan{m_header, {}} : SpanToNewest(chosen);
 }
 
-ReplaySpan ReplayBuffer::SpanFromKeyNearest(DWORD fromTick) const {
+HistorySpan StreamHistory::SpanFromKeyNearest(DWORD fromTick) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   size_t chosen = m_records.size();
   LONG best = 0;
@@ -219,14 +219,14 @@ ReplaySpan ReplayBuffer::SpanFromKeyNearest(DWORD fromTick) const {
       best = distance;
     }
   }
-  return chosen == m_records.size() ? ReplaySpan{m_header, {}} : SpanToNewest(chosen);
+  return chosen == m_records.size() ? HistorySpan{m_header, {}} : SpanToNewest(chosen);
 }
 
-std::vector<ReplayBuffer::Held> ReplayBuffer::ShowablePictures() const {
+std::vector<StreamHistory::Held> StreamHistory::ShowablePictures() const {
   std::vector<Held> pictures;
   bool afterKey = false;
   for (size_t i = 0; i < m_records.size(); ++i) {
-    const ReplayRecord& record = *m_records[i];
+    const HistoryRecord& record = *m_records[i];
     afterKey = afterKey || record.bKey;
     for (size_t p = 0; afterKey && p < record.pictures.size(); ++p) {
       if (record.pictures[p] >= 0) {
@@ -239,12 +239,12 @@ std::vector<ReplayBuffer::Held> ReplayBuffer::ShowablePictures() const {
   return pictures;
 }
 
-bool ReplayBuffer::SpanBounds(const Held& target, size_t* first, size_t* end) const {
+bool StreamHistory::SpanBounds(const Held& target, size_t* first, size_t* end) const {
   // The key frame to start at: the last one decoded before the picture and
   // shown no later than it.
   size_t key = target.record + 1;
   for (size_t i = target.record + 1; i-- > 0;) {
-    const ReplayRecord& record = *m_records[i];
+    const HistoryRecord& record = *m_records[i];
     if (record.bKey && !record.pictures.empty() && record.pictures.front() <= target.pts) {
       key = i;
       break;
@@ -260,7 +260,7 @@ bool ReplayBuffer::SpanBounds(const Held& target, size_t* first, size_t* end) co
   const int64_t keyPts = m_records[key]->pictures.front();
   int64_t lastNeeded = target.decoded;
   for (size_t i = key; i < m_records.size(); ++i) {
-    const ReplayRecord& record = *m_records[i];
+    const HistoryRecord& record = *m_records[i];
     for (size_t p = 0; p < record.pictures.size(); ++p) {
       if (record.pictures[p] >= keyPts && record.pictures[p] <= target.pts) {
         lastNeeded = std::max(lastNeeded, record.llFirstPicture + static_cast<int64_t>(p));
@@ -269,7 +269,7 @@ bool ReplayBuffer::SpanBounds(const Held& target, size_t* first, size_t* end) co
   }
   lastNeeded += m_nReorder + kStepSparePictures;
   for (size_t i = target.record; i < m_records.size(); ++i) {
-    const ReplayRecord& record = *m_records[i];
+    const HistoryRecord& record = *m_records[i];
     if (record.llFirstPicture + static_cast<int64_t>(record.pictures.size()) > lastNeeded) {
       *first = key;
       *end = i + 1;
@@ -279,10 +279,10 @@ bool ReplayBuffer::SpanBounds(const Held& target, size_t* first, size_t* end) co
   return false;  // not yet held: the decoder could not hand it out
 }
 
-bool ReplayBuffer::NearestPts(int64_t pts, int64_t* held) const {
+bool StreamHistory::NearestPts(int64_t pts, int64_t* held) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   int64_t bestDistance = -1;
-  for (const ReplayRecordRef& record : m_records) {
+  for (const HistoryRecordRef& record : m_records) {
     for (int64_t picture : record->pictures) {
       const int64_t distance = std::abs(picture - pts);
       if (picture >= 0 && (bestDistance < 0 || distance < bestDistance)) {
@@ -294,7 +294,7 @@ bool ReplayBuffer::NearestPts(int64_t pts, int64_t* held) const {
   return bestDistance >= 0;
 }
 
-bool ReplayBuffer::StepPts(int64_t pts, int pictures, int64_t* target) const {
+bool StreamHistory::StepPts(int64_t pts, int pictures, int64_t* target) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   const std::vector<Held> shown = ShowablePictures();
   if (shown.empty()) {
@@ -333,7 +333,7 @@ bool ReplayBuffer::StepPts(int64_t pts, int pictures, int64_t* target) const {
   return true;
 }
 
-ReplaySpan ReplayBuffer::SpanForPts(int64_t pts) const {
+HistorySpan StreamHistory::SpanForPts(int64_t pts) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   for (const Held& held : ShowablePictures()) {
     size_t first = 0;
@@ -342,15 +342,15 @@ ReplaySpan ReplayBuffer::SpanForPts(int64_t pts) const {
       return SpanFrom(first, end);
     }
   }
-  return ReplaySpan{m_header, {}};
+  return HistorySpan{m_header, {}};
 }
 
-size_t ReplayBuffer::DataBytes() const {
+size_t StreamHistory::DataBytes() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_nDataBytes;
 }
 
-size_t ReplayBuffer::PeakBytes() const {
+size_t StreamHistory::PeakBytes() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_nPeakBytes;
 }

@@ -26,7 +26,7 @@ constexpr DWORD kReplayKeepMs = 60000;
 constexpr size_t kReplayMaxBytes = 64u << 20;
 
 // One record as fed, with what the replay needs to know of its pictures.
-struct ReplayRecord {
+struct HistoryRecord {
   DWORD dwTick = 0;         // when it was fed (GetTickCount, ms)
   std::vector<BYTE> data;   // the payload, whole TS packets
   // Time stamps (90 kHz) of the video pictures that start in it, in decode
@@ -36,7 +36,7 @@ struct ReplayRecord {
   int64_t llFirstPicture = 0;  // decode number of the first picture starting here, since the header
   int64_t llLastDts = -1;   // decode time stamp (90 kHz) of its last picture, -1 for none
 };
-using ReplayRecordRef = std::shared_ptr<const ReplayRecord>;
+using HistoryRecordRef = std::shared_ptr<const HistoryRecord>;
 
 // The TS-level facts about one record: the time stamps of the video pictures
 // that start in it, in order (-1 for none), the last one's decode time
@@ -51,12 +51,12 @@ struct PictureScan {
 PictureScan ScanPictures(const BYTE* data, DWORD size, stream::VideoCodec codec);
 
 // A run of records, oldest first, with the header that opens their stream.
-struct ReplaySpan {
+struct HistorySpan {
   std::shared_ptr<const std::vector<BYTE>> header;  // null when none
-  std::vector<ReplayRecordRef> records;
+  std::vector<HistoryRecordRef> records;
 };
 
-class ReplayBuffer {
+class StreamHistory {
  public:
   // A new stream: forgets every record and keeps header (the intake, when a
   // header opens the player).
@@ -74,10 +74,10 @@ class ReplayBuffer {
   // Records from the key frame at or before tick `fromTick` to the newest;
   // when no key frame is that old, from the oldest key frame. Empty when no
   // key frame is held.
-  ReplaySpan SpanFromKeyBefore(DWORD fromTick) const;
+  HistorySpan SpanFromKeyBefore(DWORD fromTick) const;
   // Records from the key frame nearest to `fromTick` to the newest (a clip
   // starts at a key frame and lasts as asked within one key interval / 2).
-  ReplaySpan SpanFromKeyNearest(DWORD fromTick) const;
+  HistorySpan SpanFromKeyNearest(DWORD fromTick) const;
   // Pictures are found by their time stamps (90 kHz), in display order.
   // The held picture whose time stamp is nearest to pts (the one a window
   // shows); false when none is held.
@@ -89,7 +89,7 @@ class ReplayBuffer {
   // Records from the key frame a decoder must start at to the record after
   // which it has handed the picture with time stamp pts out (its reordering
   // holds pictures back); empty when that is not (or no longer) held.
-  ReplaySpan SpanForPts(int64_t pts) const;
+  HistorySpan SpanForPts(int64_t pts) const;
 
   size_t DataBytes() const;  // payload bytes held
   size_t PeakBytes() const;  // most payload bytes ever held since the process started
@@ -99,10 +99,10 @@ class ReplayBuffer {
   // Under m_mutex: the deepest reordering so far, with these pictures.
   void NoteReordering(const PictureScan& scan);
   void Evict(DWORD now);                    // under m_mutex
-  ReplaySpan SpanFrom(size_t first, size_t end) const;  // under m_mutex; [first, end)
+  HistorySpan SpanFrom(size_t first, size_t end) const;  // under m_mutex; [first, end)
   // Under m_mutex: the span from `first` to the newest records, ending where
   // it shows every picture up to its last one.
-  ReplaySpan SpanToNewest(size_t first) const;
+  HistorySpan SpanToNewest(size_t first) const;
   // A held picture: its record (index in m_records), decode number and time stamp.
   struct Held {
     size_t record;
@@ -118,7 +118,7 @@ class ReplayBuffer {
 
   mutable std::mutex m_mutex;  // guards everything below; held only for bookkeeping
   std::shared_ptr<const std::vector<BYTE>> m_header;
-  std::deque<ReplayRecordRef> m_records;  // oldest first
+  std::deque<HistoryRecordRef> m_records;  // oldest first
   size_t m_nDataBytes = 0;    // payload bytes of the live records
   size_t m_nPeakBytes = 0;
   int64_t m_llPictures = 0;   // pictures started since the header
@@ -130,4 +130,4 @@ class ReplayBuffer {
 };
 
 // The one buffer of the program, fed by the DecThread.
-extern ReplayBuffer g_replayBuffer;
+extern StreamHistory g_history;

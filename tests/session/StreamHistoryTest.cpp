@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/sys/clock.h"
-#include "session/ReplayBuffer.h"
+#include "session/StreamHistory.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ std::vector<BYTE> PictureRecord(bool key, size_t bytes = 188, int64_t pts = 0, i
   return record;
 }
 
-class ReplayBufferTest : public ::testing::Test {
+class StreamHistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sys::UseVirtualClock(0xFFFF0000u);  // the tick wraps during the tests
@@ -69,7 +69,7 @@ class ReplayBufferTest : public ::testing::Test {
     }
   }
 
-  ReplayBuffer buffer;
+  StreamHistory buffer;
   int fed = 0;
 };
 
@@ -91,9 +91,9 @@ TEST(ReplayScanTest, CountsVideoPicturesAndTheFirstOnesKeyFlagOnly) {
             std::vector<int64_t>{kFirstPts});
 }
 
-TEST_F(ReplayBufferTest, KeepsTheLastSixtySecondsOfWholeRecords) {
+TEST_F(StreamHistoryTest, KeepsTheLastSixtySecondsOfWholeRecords) {
   FeedPictures(25 * 70);  // 70 s
-  ReplaySpan all = buffer.SpanFromKeyBefore(GetTickCount() - 100000);
+  HistorySpan all = buffer.SpanFromKeyBefore(GetTickCount() - 100000);
   ASSERT_FALSE(all.records.empty());
   const LONG oldestAge = static_cast<LONG>(GetTickCount() - 40 - all.records.front()->dwTick);
   EXPECT_LE(oldestAge, static_cast<LONG>(kReplayKeepMs));
@@ -105,7 +105,7 @@ TEST_F(ReplayBufferTest, KeepsTheLastSixtySecondsOfWholeRecords) {
   EXPECT_EQ(oldest, all.records.front()->pictures.front());
 }
 
-TEST_F(ReplayBufferTest, DropsTheOldestWholeRecordsOverSixtyFourMebibytes) {
+TEST_F(StreamHistoryTest, DropsTheOldestWholeRecordsOverSixtyFourMebibytes) {
   constexpr size_t kRecordBytes = 188 * 5000;  // 940,000 bytes a picture
   FeedPictures(100, kRecordBytes);             // 94 MB in 4 s
   EXPECT_LE(buffer.DataBytes(), kReplayMaxBytes);
@@ -114,11 +114,11 @@ TEST_F(ReplayBufferTest, DropsTheOldestWholeRecordsOverSixtyFourMebibytes) {
   EXPECT_LE(buffer.PeakBytes(), kReplayMaxBytes);
 }
 
-TEST_F(ReplayBufferTest, ReplayStartsAtTheKeyFrameAtOrBeforeItsPoint) {
+TEST_F(StreamHistoryTest, ReplayStartsAtTheKeyFrameAtOrBeforeItsPoint) {
   FeedPictures(25 * 20);
   for (DWORD backMs : {8000u, 2000u, 30000u}) {
     const DWORD from = GetTickCount() - backMs;
-    ReplaySpan span = buffer.SpanFromKeyBefore(from);
+    HistorySpan span = buffer.SpanFromKeyBefore(from);
     ASSERT_FALSE(span.records.empty()) << backMs;
     EXPECT_TRUE(span.records.front()->bKey);
     EXPECT_NE(span.header, nullptr);
@@ -131,10 +131,10 @@ TEST_F(ReplayBufferTest, ReplayStartsAtTheKeyFrameAtOrBeforeItsPoint) {
   }
 }
 
-TEST_F(ReplayBufferTest, ClipStartsAtTheNearestKeyFrame) {
+TEST_F(StreamHistoryTest, ClipStartsAtTheNearestKeyFrame) {
   FeedPictures(25 * 30);
   const DWORD from = GetTickCount() - 20000 + 900;  // 0.9 s after a key's time, 1.1 s before the next
-  ReplaySpan span = buffer.SpanFromKeyNearest(from);
+  HistorySpan span = buffer.SpanFromKeyNearest(from);
   ASSERT_FALSE(span.records.empty());
   EXPECT_TRUE(span.records.front()->bKey);
   EXPECT_LE(std::abs(static_cast<LONG>(from - span.records.front()->dwTick)), 1000);
@@ -151,7 +151,7 @@ int DisplayOf(int i, int bFrames) {
   return place == 0 ? reference : reference - bFrames - 1 + place;
 }
 
-class PictureStep : public ReplayBufferTest, public ::testing::WithParamInterface<int> {};
+class PictureStep : public StreamHistoryTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowIt) {
   const int bFrames = GetParam();
@@ -179,14 +179,14 @@ TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowI
     EXPECT_EQ(next, ptsOf(display - 1));
     // From the key frame before it in display order, through every picture
     // the decoder needs before it hands this one out.
-    const ReplaySpan span = buffer.SpanForPts(ptsOf(display));
+    const HistorySpan span = buffer.SpanForPts(ptsOf(display));
     ASSERT_FALSE(span.records.empty()) << display;
     EXPECT_TRUE(span.records.front()->bKey);
     EXPECT_EQ(span.records.front()->pictures.front(), ptsOf(display / kGroup * kGroup));
     const int64_t keyPts = span.records.front()->pictures.front();
     int shownBefore = 0;  // pictures in the span shown from the key frame to this one
     int decodedAfter = 0;  // ... and decoded after the last of them
-    for (const ReplayRecordRef& record : span.records) {
+    for (const HistoryRecordRef& record : span.records) {
       const int64_t pts = record->pictures.front();
       const bool upTo = pts >= keyPts && pts <= ptsOf(display);
       decodedAfter = upTo ? 0 : decodedAfter + 1;
@@ -197,10 +197,10 @@ TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowI
   }
   // A clip or replay to the newest ends where it shows every picture up to
   // its last: the newest reference picture still waits for its B-frames.
-  const ReplaySpan clip = buffer.SpanFromKeyNearest(GetTickCount() - 60000);
+  const HistorySpan clip = buffer.SpanFromKeyNearest(GetTickCount() - 60000);
   ASSERT_FALSE(clip.records.empty());
   std::vector<int64_t> clipped;
-  for (const ReplayRecordRef& record : clip.records) {
+  for (const HistoryRecordRef& record : clip.records) {
     clipped.push_back(record->pictures.front());
   }
   std::sort(clipped.begin(), clipped.end());
@@ -217,7 +217,7 @@ TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowI
 
 INSTANTIATE_TEST_SUITE_P(BFrames, PictureStep, ::testing::Values(0, 1, 2));
 
-TEST_F(ReplayBufferTest, KeepsNothingWithoutAHeaderAndForgetsAllOnClear) {
+TEST_F(StreamHistoryTest, KeepsNothingWithoutAHeaderAndForgetsAllOnClear) {
   FeedPictures(10);
   buffer.Clear();
   const std::vector<BYTE> record = PictureRecord(true);
