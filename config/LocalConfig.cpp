@@ -97,6 +97,12 @@ void ReadLocalConfig() {
     ini.GetInt(kSection, "ringMB", &ringMB);
     g_settings.ringMB = RingMBOf(ringMB);
     ReadReplayKeys(ini);
+    int32_t historyMB = kMissing;
+    ini.GetInt(kSection, "historyMB", &historyMB);
+    g_settings.historyMB = WithinOr(historyMB, kHistoryMBMin, kHistoryMBMax, kHistoryMBDefault);
+    int32_t webListen = kMissing;
+    ini.GetInt(kSection, "webListen", &webListen);
+    g_settings.webListen = WithinOr(webListen, 0, kWebListenMax, kWebListenDefault);
     ini.Close();
   } else {
     g_settings.ip = kDefaultDeviceAddress;
@@ -111,6 +117,8 @@ void ReadLocalConfig() {
     g_settings.replaySeconds = kReplaySecondsDefault;
     g_settings.replaySpeed = kReplaySpeedDefault;
     g_settings.clipSeconds = kClipSecondsDefault;
+    g_settings.historyMB = kHistoryMBDefault;
+    g_settings.webListen = kWebListenDefault;
     g_workLog.WriteLog("can't open configfile\n");
   }
   g_workLog.WriteLog("ReadLocalConfig,ip:%s,port:%s,usr:%s,pwd:%s,dt:%d,st:%d,lm:%d\n",

@@ -14,6 +14,15 @@ inline constexpr int32_t kRingMBMin = 16;
 // stream; more would only take memory.
 inline constexpr int32_t kRingMBMax = 512;
 
+// The stream history that replays, clips and the web screens are served from:
+// 128 MiB hold about 2 minutes of an 8 Mbit/s stream ("historyMB").
+inline constexpr int32_t kHistoryMBDefault = 128;
+inline constexpr int32_t kHistoryMBMin = 32;
+inline constexpr int32_t kHistoryMBMax = 1024;
+// TCP port of the web screens ("webListen"); 0 turns them off.
+inline constexpr int32_t kWebListenDefault = 8080;
+inline constexpr int32_t kWebListenMax = 65535;
+
 // Instant replay: seconds replayed ("replaySeconds"), their speed
 // ("replaySpeed", a fraction of real time) and the seconds a clip keeps
 // ("clipSeconds"). The stream history holds 60 s, the longest clip.
@@ -41,6 +50,10 @@ struct Settings {
   // Optional capacity of the stream ring in MiB ("ringMB"), kept within
   // kRingMBMin..kRingMBMax: the ring must hold the whole delay of the stream.
   int32_t ringMB = kRingMBDefault;
+  // Optional size of the stream history in MiB ("historyMB") and the web
+  // screens' port ("webListen"), each kept within its range.
+  int32_t historyMB = kHistoryMBDefault;
+  int32_t webListen = kWebListenDefault;
   // Optional replay and clip keys, each kept within its range.
   int32_t replaySeconds = kReplaySecondsDefault;
   double replaySpeed = kReplaySpeedDefault;

@@ -9,6 +9,7 @@
 #include "platform/sys/clock.h"
 #include "platform/ui/handles.h"
 #include "session/ClipSaver.h"
+#include "session/DecThread.h"
 #include "session/StreamHistory.h"
 #include "session/StreamIntake.h"
 
@@ -79,11 +80,13 @@ void ReplayControl::ToggleReplay() {
     return;
   }
   ShowLive();
-  const DWORD from = GetTickCount() - static_cast<DWORD>(g_settings.replaySeconds) * 1000;
+  // The last seconds shown, which arrived one delay ago.
+  const DWORD shown = ShownTick();
+  const DWORD from = shown - static_cast<DWORD>(g_settings.replaySeconds) * 1000;
   const unsigned replay = m_nReplay;
   m_pSurface->ShowReplay(ReplayMarker(g_settings.replaySpeed));
   const bool started = m_replay.Start(
-      g_history.SpanFromKeyBefore(from), m_pSurface->ReplayWindow(), g_settings.replaySpeed,
+      g_history.SpanFromKeyBefore(from, shown), m_pSurface->ReplayWindow(), g_settings.replaySpeed,
       [this, replay] {
         // On the ReplayThread: the live picture comes back on the GUI thread,
         // unless another replay or a key took over meanwhile.
@@ -112,14 +115,15 @@ void ReplayControl::ToggleFreeze() {
   const int64_t shown = m_pSurface->ShownPts();
   if (shown < 0 || !g_history.NearestPts(shown, &m_llFrozenPts)) {
     // A picture without a time stamp.
-    g_history.StepPts(kNewestPts, -kShownLagPictures, &m_llFrozenPts);
+    g_history.StepPts(kNewestPts, -kShownLagPictures, ShownTick(), &m_llFrozenPts);
   }
 }
 
 void ReplayControl::Step(int pictures) {
   int64_t target = 0;
   if (m_pSurface->Showing() != VideoSurface::Source::kFrozen ||
-      !g_history.StepPts(m_llFrozenPts, pictures, &target) || target == m_llFrozenPts) {
+      !g_history.StepPts(m_llFrozenPts, pictures, ShownTick(), &target) ||
+      target == m_llFrozenPts) {
     return;
   }
   HistorySpan span = g_history.SpanForPts(target);

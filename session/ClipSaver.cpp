@@ -9,6 +9,7 @@
 #include "platform/sys/thread.h"
 #include "platform/sys/wallclock.h"
 #include "session/CaptureFolder.h"
+#include "session/DecThread.h"
 #include "session/StreamIntake.h"
 #include "worklog/WorkLog.h"
 
@@ -27,8 +28,9 @@ std::string FileNameOf(const std::string& path) {
 
 ClipSaver::~ClipSaver() { Stop(); }
 
-bool ClipSaver::Save(const StreamHistory& buffer, DWORD seconds, const std::string& path) {
-  Job job{buffer.SpanFromKeyNearest(GetTickCount() - seconds * 1000), path};
+bool ClipSaver::Save(const StreamHistory& history, DWORD seconds, DWORD shownTick,
+                     const std::string& path) {
+  Job job{history.SpanFromKeyNearest(shownTick - seconds * 1000, shownTick), path};
   if (job.span.header == nullptr || job.span.records.empty()) {
     return false;
   }
@@ -116,5 +118,6 @@ void SaveClip() {
     return;
   }
   g_clipSaver.Save(g_history, static_cast<DWORD>(g_settings.clipSeconds),
+                   ShownTick(),
                    CaptureDirectory() + "/" + timeText + ".mp4");
 }

@@ -21,10 +21,11 @@ class ClipSaver {
 
   ~ClipSaver();  // ends the thread (see Stop)
 
-  // GUI thread: the last `seconds` of `buffer` from its nearest key frame,
-  // to be saved at `path` (the ".mp4" name). False when nothing is held or
-  // kMaxWaitingClips are waiting.
-  bool Save(const StreamHistory& buffer, DWORD seconds, const std::string& path);
+  // GUI thread: the `seconds` of `history` shown up to `shownTick` (the
+  // arrival tick of what the display shows now), from their nearest key
+  // frame, to be saved at `path` (the ".mp4" name). False when nothing is
+  // held or kMaxWaitingClips are waiting.
+  bool Save(const StreamHistory& history, DWORD seconds, DWORD shownTick, const std::string& path);
   // Writes the clips asked for (at most 1 + kMaxWaitingClips, about a
   // second each), then ends the thread.
   void Stop();

@@ -5,7 +5,6 @@
 
 #include "platform/player/player.h"
 #include "platform/sys/clock.h"
-#include "session/StreamHistory.h"
 #include "session/StreamRing.h"
 #include "worklog/WorkLog.h"
 
@@ -43,6 +42,8 @@ BOOL TakeRecord(BYTE* scratch, StreamRecordHeader* header) {
 }
 
 }  // namespace
+
+DWORD ShownTick() { return GetTickCount() - static_cast<DWORD>(g_nDelayMs); }
 
 DWORD DecThread(void* /*param*/) {
   // 1.
@@ -82,8 +83,6 @@ DWORD DecThread(void* /*param*/) {
     }
     // 3.4 The result is not looked at: a refused piece is not offered again.
     PlayM4_InputData(g_lPlayPort, scratch.get(), record.dwLen);
-    // Kept as fed, for replays, picture steps and clips.
-    g_history.Append(scratch.get(), record.dwLen);
   }
   // 4.
   scratch.reset();

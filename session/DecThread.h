@@ -30,6 +30,10 @@ extern LONG g_nDelayMs;
 // device's thread, read by this thread and by snapshots on the GUI thread.
 extern std::atomic<LONG> g_lPlayPort;
 
+// The arrival tick of what the DecThread feeds now: the picture on the main
+// display arrived this long ago (the session's delay).
+DWORD ShownTick();
+
 // Thread routine (param unused). Runs until a turn ends with g_bTread cleared;
 // returns 1.
 DWORD DecThread(void* param);

@@ -101,6 +101,7 @@ void OnStartTeaching(SessionDialog& dialog) {
   // 3.
   g_nDelayMs = delaySeconds * 1000;
   FitRingToDelay(delaySeconds);
+  g_history.SetCapacity(static_cast<size_t>(g_settings.historyMB) << 20);
   // 4. The password never reaches the log.
   g_workLog.WriteLog("IP is %s, nPort is %d, strUserName is %s, strPsd is %s, nDelaytime:%d \n", ip,
                      port, userName, kMaskedPassword, delaySeconds);

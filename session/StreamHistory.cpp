@@ -20,6 +20,18 @@ LONG AgeMs(DWORD now, DWORD tick) { return static_cast<LONG>(now - tick); }
 // wait for the next picture's start before it hands one out.
 constexpr int64_t kStepSparePictures = 1;
 
+// From one key frame's time stamp to the next one's (33 bits, wrapping),
+// or by their arrival where a time stamp is missing (90 kHz).
+int64_t GroupDuration(const HistoryRecord& key, const HistoryRecord& next) {
+  constexpr int64_t kPtsWrap = int64_t{1} << 33;
+  const int64_t from = key.pictures.empty() ? -1 : key.pictures.front();
+  const int64_t to = next.pictures.empty() ? -1 : next.pictures.front();
+  if (from < 0 || to < 0) {
+    return static_cast<int64_t>(static_cast<DWORD>(next.dwTick - key.dwTick)) * 90;
+  }
+  return ((to - from) % kPtsWrap + kPtsWrap) % kPtsWrap;
+}
+
 // The codec the stream header's PMT names.
 stream::VideoCodec CodecOfHeader(const BYTE* header, DWORD size) {
   for (DWORD at = 0; at + stream::kTsPacketBytes <= size; at += stream::kTsPacketBytes) {
@@ -66,6 +78,11 @@ PictureScan ScanPictures(const BYTE* data, DWORD size, stream::VideoCodec codec)
   return scan;
 }
 
+void StreamHistory::SetCapacity(size_t bytes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_nCapacity = bytes;
+}
+
 void StreamHistory::Restart(const BYTE* header, DWORD size) {
   auto kept = std::make_shared<const std::vector<BYTE>>(header, header + size);
   const stream::VideoCodec codec = CodecOfHeader(header, size);
@@ -79,14 +96,17 @@ void StreamHistory::Clear() {
   std::lock_guard<std::mutex> lock(m_mutex);
   Forget();
   m_header = nullptr;
+  m_codec = stream::VideoCodec::kNone;
 }
 
 void StreamHistory::Forget() {
   m_records.clear();
   m_nDataBytes = 0;
   m_llPictures = 0;
+  m_llCurrentGroup = -1;
   m_nReorder = 0;
   m_recentPts.clear();
+  ++m_llGeneration;
 }
 
 void StreamHistory::NoteReordering(const PictureScan& scan) {
@@ -107,8 +127,8 @@ void StreamHistory::NoteReordering(const PictureScan& scan) {
   }
 }
 
-bool StreamHistory::Append(const BYTE* data, DWORD size) {
-  if (size == 0 || size > kReplayMaxBytes) {
+bool StreamHistory::Append(const BYTE* data, DWORD size, DWORD tick) {
+  if (size == 0) {
     return false;
   }
   // Copied and scanned outside the lock: readers never wait for a copy.
@@ -119,9 +139,9 @@ bool StreamHistory::Append(const BYTE* data, DWORD size) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  record->dwTick = GetTickCount();
+  record->dwTick = tick;
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_header == nullptr) {
+  if (m_header == nullptr || size > m_nCapacity) {
     return false;
   }
   // Scanned under the lock for the codec; the few packet starts of a record
@@ -130,22 +150,24 @@ bool StreamHistory::Append(const BYTE* data, DWORD size) {
   NoteReordering(scan);
   record->pictures = std::move(scan.pictures);
   record->bKey = scan.bKey;
+  if (record->bKey) {
+    m_llCurrentGroup = m_llGroups++;
+  }
+  record->llGroup = m_llCurrentGroup;
   record->llLastDts = scan.lastDts;
   record->llFirstPicture = m_llPictures;
   m_llPictures += static_cast<int64_t>(record->pictures.size());
   m_nDataBytes += size;
   m_records.push_back(std::move(record));
-  Evict(m_records.back()->dwTick);
+  Evict();
   if (m_nDataBytes > m_nPeakBytes) {
     m_nPeakBytes = m_nDataBytes;
   }
   return true;
 }
 
-void StreamHistory::Evict(DWORD now) {
-  while (!m_records.empty() &&
-         (m_nDataBytes > kReplayMaxBytes ||
-          AgeMs(now, m_records.front()->dwTick) > static_cast<LONG>(kReplayKeepMs))) {
+void StreamHistory::Evict() {
+  while (!m_records.empty() && m_nDataBytes > m_nCapacity) {
     m_nDataBytes -= m_records.front()->data.size();
     m_records.pop_front();
   }
@@ -159,11 +181,23 @@ HistorySpan StreamHistory::SpanFrom(size_t first, size_t end) const {
   return span;
 }
 
-HistorySpan StreamHistory::SpanToNewest(size_t first) const {
+size_t StreamHistory::EndAt(DWORD untilTick) const {
+  size_t end = m_records.size();
+  while (end > 0 && AgeMs(untilTick, m_records[end - 1]->dwTick) < 0) {
+    --end;
+  }
+  return end;
+}
+
+HistorySpan StreamHistory::SpanShown(size_t first, DWORD untilTick) const {
   // Every picture the stream has yet to bring is shown after the newest
   // decode time (a decode time is the time of a picture already shown), and
   // within the records a cut is whole when nothing after it is shown before
   // what comes before it.
+  const size_t shownEnd = EndAt(untilTick);
+  if (first >= shownEnd) {
+    return HistorySpan{m_header, {}};
+  }
   const int64_t newestDts = m_records.back()->llLastDts;
   std::vector<int64_t> laterMin(m_records.size() + 1, INT64_MAX);  // earliest time from i on
   for (size_t i = m_records.size(); i-- > first;) {
@@ -172,10 +206,10 @@ HistorySpan StreamHistory::SpanToNewest(size_t first) const {
       laterMin[i] = pts >= 0 ? std::min(laterMin[i], pts) : laterMin[i];
     }
   }
-  size_t end = m_records.size();
+  size_t end = shownEnd;
   if (newestDts >= 0) {
     int64_t shownMax = INT64_MIN;
-    for (size_t i = first; i < m_records.size(); ++i) {
+    for (size_t i = first; i < shownEnd; ++i) {
       for (int64_t pts : m_records[i]->pictures) {
         shownMax = std::max(shownMax, pts);
       }
@@ -187,7 +221,7 @@ HistorySpan StreamHistory::SpanToNewest(size_t first) const {
   return SpanFrom(first, end);
 }
 
-HistorySpan StreamHistory::SpanFromKeyBefore(DWORD fromTick) const {
+HistorySpan StreamHistory::SpanFromKeyBefore(DWORD fromTick, DWORD untilTick) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   size_t chosen = m_records.size();
   for (size_t i = 0; i < m_records.size(); ++i) {
@@ -201,10 +235,10 @@ HistorySpan StreamHistory::SpanFromKeyBefore(DWORD fromTick) const {
       break;
     }
   }
-  return chosen == m_records.size() ? HistorySpan{m_header, {}} : SpanToNewest(chosen);
+  return chosen == m_records.size() ? HistorySpan{m_header, {}} : SpanShown(chosen, untilTick);
 }
 
-HistorySpan StreamHistory::SpanFromKeyNearest(DWORD fromTick) const {
+HistorySpan StreamHistory::SpanFromKeyNearest(DWORD fromTick, DWORD untilTick) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   size_t chosen = m_records.size();
   LONG best = 0;
@@ -219,7 +253,7 @@ HistorySpan StreamHistory::SpanFromKeyNearest(DWORD fromTick) const {
       best = distance;
     }
   }
-  return chosen == m_records.size() ? HistorySpan{m_header, {}} : SpanToNewest(chosen);
+  return chosen == m_records.size() ? HistorySpan{m_header, {}} : SpanShown(chosen, untilTick);
 }
 
 std::vector<StreamHistory::Held> StreamHistory::ShowablePictures() const {
@@ -294,9 +328,13 @@ bool StreamHistory::NearestPts(int64_t pts, int64_t* held) const {
   return bestDistance >= 0;
 }
 
-bool StreamHistory::StepPts(int64_t pts, int pictures, int64_t* target) const {
+bool StreamHistory::StepPts(int64_t pts, int pictures, DWORD untilTick, int64_t* target) const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  const std::vector<Held> shown = ShowablePictures();
+  std::vector<Held> shown = ShowablePictures();
+  const size_t shownEnd = EndAt(untilTick);
+  shown.erase(std::remove_if(shown.begin(), shown.end(),
+                             [shownEnd](const Held& held) { return held.record >= shownEnd; }),
+              shown.end());
   if (shown.empty()) {
     return false;
   }
@@ -343,6 +381,53 @@ HistorySpan StreamHistory::SpanForPts(int64_t pts) const {
     }
   }
   return HistorySpan{m_header, {}};
+}
+
+std::vector<HistoryGroup> StreamHistory::Groups() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  std::vector<HistoryGroup> groups;
+  size_t key = m_records.size();  // the key record of the group being summed up
+  for (size_t i = 0; i < m_records.size(); ++i) {
+    const HistoryRecord& record = *m_records[i];
+    if (record.bKey) {
+      if (key < i) {
+        groups.back().llDurationPts = GroupDuration(*m_records[key], record);
+      }
+      key = i;
+      groups.push_back({record.llGroup, record.dwTick, 0, 0});
+    }
+    if (key <= i) {
+      groups.back().nBytes += record.data.size();
+    }
+  }
+  if (key < m_records.size()) {
+    groups.pop_back();  // the newest group still grows
+  }
+  return groups;
+}
+
+HistorySpan StreamHistory::GroupSpan(int64_t number) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  size_t first = m_records.size();
+  for (size_t i = 0; i < m_records.size(); ++i) {
+    const HistoryRecord& record = *m_records[i];
+    if (record.bKey && record.llGroup == number) {
+      first = i;
+    } else if (record.bKey && first < i) {
+      return SpanFrom(first, i);
+    }
+  }
+  return HistorySpan{m_header, {}};
+}
+
+stream::VideoCodec StreamHistory::Codec() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_codec;
+}
+
+uint64_t StreamHistory::Generation() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_llGeneration;
 }
 
 size_t StreamHistory::DataBytes() const {

@@ -47,19 +47,26 @@ void ReportRingTooSmall(DWORD now) {
 }
 
 // Stores one piece as a record, or drops it whole (no port, empty, too large
-// for the DecThread, or no room in the ring).
+// for the DecThread, or no room in the ring); and keeps it in the history.
 void StoreStreamData(const BYTE* buffer, DWORD size) {
   if (size == 0 || g_lPlayPort == -1) {
     return;
   }
-  CSLock lock(g_csStream);
-  if (g_pStreamRing == nullptr) {
-    return;
+  DWORD now = 0;
+  {
+    CSLock lock(g_csStream);
+    if (g_pStreamRing == nullptr) {
+      return;
+    }
+    now = GetTickCount();
+    if (!g_pStreamRing->StoreRecord(now, buffer, size) && size <= kMaxRecordPayloadBytes) {
+      ReportRingTooSmall(now);
+    }
   }
-  const DWORD now = GetTickCount();
-  if (!g_pStreamRing->StoreRecord(now, buffer, size) && size <= kMaxRecordPayloadBytes) {
-    ReportRingTooSmall(now);
-  }
+  // Kept as it arrived, with the same tick, for replays, steps, clips and the
+  // web screens, whatever the ring did with it; after g_csStream, so that the
+  // DecThread never waits for the copy.
+  g_history.Append(buffer, size, now);
 }
 
 // Gives back a port that an earlier header took but could not open, so that a

@@ -171,9 +171,9 @@ TEST_P(BFrames, EveryPictureKeepsItsTimeFromCameraToWindowClipAndStep) {
   ASSERT_TRUE(WaitFor([&] { return !m_live.All().empty(); }, kFirstPictureBoundMs));
   std::this_thread::sleep_for(std::chrono::milliseconds(kPlayMs));
 
-  // The stream as fed: decode times strictly increase and never pass the
+  // The stream as it arrived: decode times strictly increase and never pass the
   // presentation times, which run in display order at the camera's rate.
-  const HistorySpan fed = g_history.SpanFromKeyBefore(GetTickCount() - 60000);
+  const HistorySpan fed = g_history.SpanFromKeyBefore(GetTickCount() - 60000, GetTickCount());
   const Stamps stamps = StampsOf(fed.records);
   ASSERT_GT(stamps.pts.size(), 20u);
   int reordered = 0;
@@ -212,7 +212,7 @@ TEST_P(BFrames, EveryPictureKeepsItsTimeFromCameraToWindowClipAndStep) {
 
   // A clip of what was shown: its pictures decode evenly spaced, in order.
   const std::string clip = m_logDir.Path() + "/clip.mp4";
-  ASSERT_TRUE(g_clipSaver.Save(g_history, kClipSeconds, clip));
+  ASSERT_TRUE(g_clipSaver.Save(g_history, kClipSeconds, GetTickCount(), clip));
   g_clipSaver.Stop();
   const std::vector<int64_t> clipTimes = DecodedClipTimes(clip);
   ASSERT_GT(clipTimes.size(), 20u);
@@ -222,10 +222,10 @@ TEST_P(BFrames, EveryPictureKeepsItsTimeFromCameraToWindowClipAndStep) {
   int64_t middle = 0;
   ASSERT_TRUE(g_history.NearestPts(displayOrder[displayOrder.size() / 2], &middle));
   int64_t next = 0;
-  ASSERT_TRUE(g_history.StepPts(middle, 1, &next));
+  ASSERT_TRUE(g_history.StepPts(middle, 1, GetTickCount(), &next));
   EXPECT_EQ(next, middle + frame90k);
   int64_t back = 0;
-  ASSERT_TRUE(g_history.StepPts(next, -1, &back));
+  ASSERT_TRUE(g_history.StepPts(next, -1, GetTickCount(), &back));
   EXPECT_EQ(back, middle);
   ASSERT_TRUE(m_stepPlayer.Start(g_history.SpanForPts(next), StepWindow(), 0, nullptr));
   EXPECT_TRUE(WaitFor([&] { return m_step.HasPts(next); }, kStepBoundMs))

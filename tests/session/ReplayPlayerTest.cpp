@@ -31,7 +31,7 @@ class ReplayPlayerTest : public ::testing::TestWithParam<double> {
     buffer.Restart(header.data(), 188);
     for (int i = 0; i < 25 * 12; ++i) {  // 12 s, a key frame every 2 s
       const std::vector<BYTE> picture = Picture(i % 50 == 0);
-      buffer.Append(picture.data(), 188);
+      buffer.Append(picture.data(), 188, GetTickCount());
       sys::AdvanceVirtualClock(kPictureMs);
     }
   }
@@ -47,7 +47,7 @@ class ReplayPlayerTest : public ::testing::TestWithParam<double> {
 TEST_P(ReplayPlayerTest, FeedsItsOwnPortFromTheKeyFrameAtTheReplaysPaceThenEnds) {
   const double speed = GetParam();
   std::atomic<bool> ended{false};
-  HistorySpan span = buffer.SpanFromKeyBefore(GetTickCount() - 8000);
+  HistorySpan span = buffer.SpanFromKeyBefore(GetTickCount() - 8000, GetTickCount());
   const size_t records = span.records.size();
   ASSERT_TRUE(replay.Start(std::move(span), reinterpret_cast<HWND>(0x1234), speed,
                            [&ended] { ended = true; }));

@@ -64,7 +64,7 @@ class StreamHistoryTest : public ::testing::Test {
     for (int i = 0; i < count; ++i, ++fed) {
       const std::vector<BYTE> record =
           PictureRecord(fed % kKeyInterval == 0, bytes, kFirstPts + fed * kPtsStep);
-      ASSERT_TRUE(buffer.Append(record.data(), static_cast<DWORD>(record.size())));
+      ASSERT_TRUE(buffer.Append(record.data(), static_cast<DWORD>(record.size()), GetTickCount()));
       sys::AdvanceVirtualClock(kPictureMs);
     }
   }
@@ -91,34 +91,42 @@ TEST(ReplayScanTest, CountsVideoPicturesAndTheFirstOnesKeyFlagOnly) {
             std::vector<int64_t>{kFirstPts});
 }
 
-TEST_F(StreamHistoryTest, KeepsTheLastSixtySecondsOfWholeRecords) {
-  FeedPictures(25 * 70);  // 70 s
-  HistorySpan all = buffer.SpanFromKeyBefore(GetTickCount() - 100000);
-  ASSERT_FALSE(all.records.empty());
-  const LONG oldestAge = static_cast<LONG>(GetTickCount() - 40 - all.records.front()->dwTick);
-  EXPECT_LE(oldestAge, static_cast<LONG>(kReplayKeepMs));
-  EXPECT_GE(oldestAge, static_cast<LONG>(kReplayKeepMs) - 2000);  // from a key frame, <= 2 s in
-  EXPECT_EQ(buffer.DataBytes() % 188, 0u);
-  // A step reaches back to the oldest key frame held, no further.
-  int64_t oldest = 0;
-  ASSERT_TRUE(buffer.StepPts(kFirstPts, 0, &oldest));
-  EXPECT_EQ(oldest, all.records.front()->pictures.front());
+TEST_F(StreamHistoryTest, DropsTheOldestWholeRecordsOverItsCapacity) {
+  constexpr size_t kCapacity = 8u << 20;
+  constexpr size_t kRecordBytes = 188 * 5000;  // 940,000 bytes a picture
+  buffer.SetCapacity(kCapacity);
+  FeedPictures(100, kRecordBytes);  // 94 MB in 4 s
+  EXPECT_LE(buffer.DataBytes(), kCapacity);
+  EXPECT_GT(buffer.DataBytes(), kCapacity - kRecordBytes);
+  EXPECT_EQ(buffer.DataBytes() % kRecordBytes, 0u);
+  EXPECT_LE(buffer.PeakBytes(), kCapacity);
 }
 
-TEST_F(StreamHistoryTest, DropsTheOldestWholeRecordsOverSixtyFourMebibytes) {
-  constexpr size_t kRecordBytes = 188 * 5000;  // 940,000 bytes a picture
-  FeedPictures(100, kRecordBytes);             // 94 MB in 4 s
-  EXPECT_LE(buffer.DataBytes(), kReplayMaxBytes);
-  EXPECT_GT(buffer.DataBytes(), kReplayMaxBytes - kRecordBytes);
-  EXPECT_EQ(buffer.DataBytes() % kRecordBytes, 0u);
-  EXPECT_LE(buffer.PeakBytes(), kReplayMaxBytes);
+TEST_F(StreamHistoryTest, SpansOfWhatWasShownEndAtTheShownTickAndStepsStayBehindIt) {
+  FeedPictures(25 * 30);
+  const DWORD shown = GetTickCount() - 10000;  // a 10 s delay
+  const HistorySpan span = buffer.SpanFromKeyNearest(shown - 5000, shown);
+  ASSERT_FALSE(span.records.empty());
+  EXPECT_LE(static_cast<LONG>(span.records.back()->dwTick - shown), 0);
+  EXPECT_GT(static_cast<LONG>(span.records.back()->dwTick - shown), -static_cast<LONG>(kPictureMs));
+  EXPECT_TRUE(buffer.SpanFromKeyBefore(GetTickCount() - 60000, GetTickCount() - 60000)
+                  .records.empty())
+      << "nothing had arrived then";
+  // The newest picture a step reaches is the last one shown.
+  int64_t newest = 0;
+  ASSERT_TRUE(buffer.StepPts(kFirstPts + 10'000 * kPtsStep, 0, shown, &newest));
+  EXPECT_EQ(newest, span.records.back()->pictures.front());
+  // And back to the oldest key frame held, no further.
+  int64_t oldest = 0;
+  ASSERT_TRUE(buffer.StepPts(kFirstPts - 100, -10, shown, &oldest));
+  EXPECT_EQ(oldest, kFirstPts);
 }
 
 TEST_F(StreamHistoryTest, ReplayStartsAtTheKeyFrameAtOrBeforeItsPoint) {
   FeedPictures(25 * 20);
   for (DWORD backMs : {8000u, 2000u, 30000u}) {
     const DWORD from = GetTickCount() - backMs;
-    HistorySpan span = buffer.SpanFromKeyBefore(from);
+    HistorySpan span = buffer.SpanFromKeyBefore(from, GetTickCount());
     ASSERT_FALSE(span.records.empty()) << backMs;
     EXPECT_TRUE(span.records.front()->bKey);
     EXPECT_NE(span.header, nullptr);
@@ -134,7 +142,7 @@ TEST_F(StreamHistoryTest, ReplayStartsAtTheKeyFrameAtOrBeforeItsPoint) {
 TEST_F(StreamHistoryTest, ClipStartsAtTheNearestKeyFrame) {
   FeedPictures(25 * 30);
   const DWORD from = GetTickCount() - 20000 + 900;  // 0.9 s after a key's time, 1.1 s before the next
-  HistorySpan span = buffer.SpanFromKeyNearest(from);
+  HistorySpan span = buffer.SpanFromKeyNearest(from, GetTickCount());
   ASSERT_FALSE(span.records.empty());
   EXPECT_TRUE(span.records.front()->bKey);
   EXPECT_LE(std::abs(static_cast<LONG>(from - span.records.front()->dwTick)), 1000);
@@ -164,18 +172,19 @@ TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowI
     const int64_t dts = kFirstPts + (bFrames > 0 ? i - 1 : i) * kPtsStep;
     const std::vector<BYTE> record =
         PictureRecord(display % kGroup == 0, 188, kFirstPts + display * kPtsStep, dts);
-    ASSERT_TRUE(buffer.Append(record.data(), static_cast<DWORD>(record.size())));
+    ASSERT_TRUE(buffer.Append(record.data(), static_cast<DWORD>(record.size()), GetTickCount()));
     sys::AdvanceVirtualClock(kPictureMs);
   }
+  const DWORD now = GetTickCount();
   const auto ptsOf = [](int display) { return kFirstPts + display * kPtsStep; };
   int64_t at = 0;
   ASSERT_TRUE(buffer.NearestPts(ptsOf(57) + 100, &at));
   EXPECT_EQ(at, ptsOf(57));
   for (int display = 1; display < 100; ++display) {
     int64_t next = 0;
-    ASSERT_TRUE(buffer.StepPts(ptsOf(display), 1, &next));
+    ASSERT_TRUE(buffer.StepPts(ptsOf(display), 1, now, &next));
     EXPECT_EQ(next, ptsOf(display + 1));
-    ASSERT_TRUE(buffer.StepPts(ptsOf(display), -1, &next));
+    ASSERT_TRUE(buffer.StepPts(ptsOf(display), -1, now, &next));
     EXPECT_EQ(next, ptsOf(display - 1));
     // From the key frame before it in display order, through every picture
     // the decoder needs before it hands this one out.
@@ -197,7 +206,7 @@ TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowI
   }
   // A clip or replay to the newest ends where it shows every picture up to
   // its last: the newest reference picture still waits for its B-frames.
-  const HistorySpan clip = buffer.SpanFromKeyNearest(GetTickCount() - 60000);
+  const HistorySpan clip = buffer.SpanFromKeyNearest(now - 60000, now);
   ASSERT_FALSE(clip.records.empty());
   std::vector<int64_t> clipped;
   for (const HistoryRecordRef& record : clip.records) {
@@ -209,7 +218,7 @@ TEST_P(PictureStep, StepsGoOnePictureInDisplayOrderFromAKeyFrameFarEnoughToShowI
   EXPECT_GE(clipped.size(), static_cast<size_t>(kPictures - bFrames - 1));
   // The newest pictures wait for those that let a decoder hand them out.
   int64_t newest = 0;
-  ASSERT_TRUE(buffer.StepPts(ptsOf(kPictures + 10), 0, &newest));
+  ASSERT_TRUE(buffer.StepPts(ptsOf(kPictures + 10), 0, now, &newest));
   EXPECT_TRUE(buffer.SpanForPts(ptsOf(kPictures - 1)).records.empty());
   EXPECT_LT(newest, ptsOf(kPictures - 1));
   EXPECT_FALSE(buffer.SpanForPts(newest).records.empty());
@@ -221,10 +230,37 @@ TEST_F(StreamHistoryTest, KeepsNothingWithoutAHeaderAndForgetsAllOnClear) {
   FeedPictures(10);
   buffer.Clear();
   const std::vector<BYTE> record = PictureRecord(true);
-  EXPECT_FALSE(buffer.Append(record.data(), static_cast<DWORD>(record.size())));
+  EXPECT_FALSE(buffer.Append(record.data(), static_cast<DWORD>(record.size()), GetTickCount()));
   EXPECT_EQ(buffer.DataBytes(), 0u);
   int64_t any = 0;
-  EXPECT_FALSE(buffer.StepPts(kFirstPts, 0, &any));
+  EXPECT_FALSE(buffer.StepPts(kFirstPts, 0, GetTickCount(), &any));
+}
+
+TEST_F(StreamHistoryTest, WholeKeyFrameGroupsAreNumberedOnAcrossStreamsAndServedWithTheHeader) {
+  FeedPictures(kKeyInterval * 3 + 10);  // three whole groups and a growing one
+  const std::vector<HistoryGroup> groups = buffer.Groups();
+  ASSERT_EQ(groups.size(), 3u);
+  for (size_t i = 0; i < groups.size(); ++i) {
+    EXPECT_EQ(groups[i].llNumber, groups[0].llNumber + static_cast<int64_t>(i));
+    EXPECT_EQ(groups[i].llDurationPts, kKeyInterval * kPtsStep);
+    EXPECT_EQ(groups[i].nBytes, kKeyInterval * 188u);
+    const HistorySpan span = buffer.GroupSpan(groups[i].llNumber);
+    ASSERT_EQ(span.records.size(), static_cast<size_t>(kKeyInterval));
+    EXPECT_TRUE(span.records.front()->bKey);
+    EXPECT_EQ(span.records.front()->dwTick, groups[i].dwFirstTick);
+    EXPECT_NE(span.header, nullptr);
+  }
+  EXPECT_TRUE(buffer.GroupSpan(groups.back().llNumber + 1).records.empty()) << "still growing";
+  // A new stream: its groups get numbers the old ones never had.
+  const uint64_t generation = buffer.Generation();
+  const std::vector<BYTE> header(188, 0x47);
+  buffer.Restart(header.data(), static_cast<DWORD>(header.size()));
+  EXPECT_NE(buffer.Generation(), generation);
+  EXPECT_TRUE(buffer.Groups().empty());
+  fed = 0;  // the new stream starts at a key frame
+  FeedPictures(kKeyInterval + 1);
+  ASSERT_EQ(buffer.Groups().size(), 1u);
+  EXPECT_GT(buffer.Groups()[0].llNumber, groups.back().llNumber + 1);
 }
 
 }  // namespace

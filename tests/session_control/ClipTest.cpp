@@ -87,8 +87,7 @@ ProbedClip ProbeClip(const std::string& file) {
   return clip;
 }
 
-// A stream history holding 40 s of a 25 pictures/s stream as the DecThread
-// feeds it, a key frame every 2 s, on the virtual clock.
+// A stream history holding 40 s of a 25 pictures/s stream as it arrived, a key frame every 2 s, on the virtual clock.
 class ClipTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -107,7 +106,7 @@ class ClipTest : public ::testing::Test {
     sys::UseVirtualClock(1000);
     m_buffer.Restart(s_stream->header.data(), static_cast<DWORD>(s_stream->header.size()));
     for (const std::vector<uint8_t>& chunk : s_stream->chunks) {
-      ASSERT_TRUE(m_buffer.Append(chunk.data(), static_cast<DWORD>(chunk.size())));
+      ASSERT_TRUE(m_buffer.Append(chunk.data(), static_cast<DWORD>(chunk.size()), GetTickCount()));
       sys::AdvanceVirtualClock(1000 / kFramesPerSecond);
     }
   }
@@ -136,7 +135,7 @@ playertest::TsStream* ClipTest::s_stream = nullptr;
 TEST_F(ClipTest, ClipIsAnMp4OfTheCamerasSizeLastingTheSecondsAskedWithPicturesInOrder) {
   for (DWORD seconds : {20u, 5u}) {
     const std::string path = m_dir.Path() + "/clip-" + std::to_string(seconds) + ".mp4";
-    ASSERT_TRUE(m_saver.Save(m_buffer, seconds, path));
+    ASSERT_TRUE(m_saver.Save(m_buffer, seconds, GetTickCount(), path));
     m_saver.Stop();
     const ProbedClip clip = ProbeClip(path);
     EXPECT_NE(clip.format.find("mp4"), std::string::npos) << seconds;
@@ -155,8 +154,8 @@ TEST_F(ClipTest, ClipIsAnMp4OfTheCamerasSizeLastingTheSecondsAskedWithPicturesIn
 
 TEST_F(ClipTest, SecondClipOfTheSameNameReplacesTheFirstWhole) {
   const std::string path = m_dir.Path() + "/same.mp4";
-  ASSERT_TRUE(m_saver.Save(m_buffer, 20, path));
-  ASSERT_TRUE(m_saver.Save(m_buffer, 5, path));
+  ASSERT_TRUE(m_saver.Save(m_buffer, 20, GetTickCount(), path));
+  ASSERT_TRUE(m_saver.Save(m_buffer, 5, GetTickCount(), path));
   m_saver.Stop();
   EXPECT_EQ(m_saver.SavedCount(), 2);
   EXPECT_NEAR(ProbeClip(path).durationSeconds, 5, 1.0);
@@ -167,7 +166,7 @@ TEST_F(ClipTest, SecondClipOfTheSameNameReplacesTheFirstWhole) {
 
 TEST_F(ClipTest, FailureLeavesNoFileAndNoLogEntry) {
   const std::string missing = m_dir.Path() + "/no-such-folder/clip.mp4";
-  ASSERT_TRUE(m_saver.Save(m_buffer, 20, missing));
+  ASSERT_TRUE(m_saver.Save(m_buffer, 20, GetTickCount(), missing));
   m_saver.Stop();
   EXPECT_EQ(m_saver.SavedCount(), 0);
   EXPECT_FALSE(fs::exists(m_dir.Path() + "/no-such-folder"));
@@ -176,7 +175,7 @@ TEST_F(ClipTest, FailureLeavesNoFileAndNoLogEntry) {
 
 TEST_F(ClipTest, NothingHeldSavesNothing) {
   StreamHistory empty;
-  EXPECT_FALSE(m_saver.Save(empty, 20, m_dir.Path() + "/none.mp4"));
+  EXPECT_FALSE(m_saver.Save(empty, 20, GetTickCount(), m_dir.Path() + "/none.mp4"));
 }
 
 }  // namespace
