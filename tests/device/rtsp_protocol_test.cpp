@@ -12,11 +12,13 @@
 #include "platform/device/device.h"
 #include "platform/device/rtp_depacketizer.h"
 #include "platform/device/rtcp_report.h"
+#include "platform/device/retry_after.h"
 #include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_message.h"
 #include "platform/device/rtsp_source.h"
 #include "platform/device/sdp.h"
+#include "tests/device/device_test_support.h"
 #include "tests/device/scripted_device.h"
 
 extern "C" {
@@ -439,11 +441,11 @@ TEST_F(ScriptedDeviceTest, PacketsOutOfOrderOverUdpJoinIntoTheWholePicture) {
   testing_device::ScriptedDevice device(
       {testing_device::SdpWithAudioFirst(0), false, false, 0, false, sent});
   RtspSource source(nullptr);
-  ASSERT_EQ(source.Open({{"127.0.0.1", device.Port(), "", "", "/ch1/main"}, true, 2000}, false),
-            NET_DVR_NOERROR);
+  ASSERT_TRUE(source.Open({{"127.0.0.1", device.Port(), "", "", "/ch1/main"}, true, 2000}, false)
+                  .Ok());
   ASSERT_TRUE(source.Udp());
   AVPacket* packet = av_packet_alloc();
-  ASSERT_EQ(source.Read(packet), 0);
+  ASSERT_TRUE(source.Read(packet).Ok());
   EXPECT_EQ(Bytes(packet->data, packet->data + packet->size),
             (Bytes{0, 0, 0, 1, 0x65, 0xA, 0xB, 0xC}));
   EXPECT_NE(packet->flags & AV_PKT_FLAG_KEY, 0);
@@ -460,16 +462,32 @@ TEST_F(ScriptedDeviceTest, KeepAliveTurnsToGetParameterWhenTheDeviceListsIt) {
   const auto in = [](int ms) { return RtspClient::Clock::now() + std::chrono::milliseconds(ms); };
   RtspClient client(nullptr);
   SdpVideo video;
-  ASSERT_EQ(client.Describe({"127.0.0.1", device.Port(), "", "", "/ch1/main"}, in(2000), &video),
-            NET_DVR_NOERROR);
-  ASSERT_EQ(client.Setup(false, in(2000)), NET_DVR_NOERROR);
-  ASSERT_EQ(client.Play(in(2000)), NET_DVR_NOERROR);
+  ASSERT_TRUE(client.Describe({"127.0.0.1", device.Port(), "", "", "/ch1/main"}, in(2000), &video)
+                  .Ok());
+  ASSERT_TRUE(client.Setup(false, in(2000)).Ok());
+  ASSERT_TRUE(client.Play(in(2000)).Ok());
+  EXPECT_EQ(client.State(), SessionState::kPlaying);
   std::vector<uint8_t> packet;
-  EXPECT_EQ(client.ReadRtp(&packet, in(2500)), 0) << "no RTP comes over TCP";
+  EXPECT_EQ(client.ReadRtp(&packet, in(2500)).kind, OutcomeKind::kTimedOut)
+      << "no RTP comes over TCP";
   const std::vector<std::string> methods = device.Methods();
   ASSERT_GE(methods.size(), 2u);
   EXPECT_EQ(std::vector<std::string>(methods.end() - 2, methods.end()),
             (std::vector<std::string>{"OPTIONS", "GET_PARAMETER"}));
+  client.Close();
+  EXPECT_EQ(client.State(), SessionState::kClosed);
+  EXPECT_TRUE(testing_device::WaitFor([&] { return device.Methods().back() == "TEARDOWN"; }, 5000));
+}
+
+TEST(RetryAfter, TakesSecondsOrADateAndNothingElse) {
+  const auto now = std::chrono::system_clock::from_time_t(1717754400);  // Fri, 07 Jun 2024 10:00
+  EXPECT_EQ(RetryAfterMs(" 1 ", now), 1000);
+  EXPECT_EQ(RetryAfterMs("99999999999999", now), kMaxRetryAfterMs);
+  EXPECT_EQ(RetryAfterMs("Fri, 07 Jun 2024 10:00:02 GMT", now), 2000);
+  EXPECT_EQ(RetryAfterMs("Fri, 07 Jun 2024 09:59:00 GMT", now), 0) << "already past";
+  EXPECT_EQ(RetryAfterMs("Fri, 07 Juni 2024 10:00:02 GMT", now), std::nullopt);
+  EXPECT_EQ(RetryAfterMs("1.5", now), std::nullopt);
+  EXPECT_EQ(RetryAfterMs("", now), std::nullopt);
 }
 
 }  // namespace
