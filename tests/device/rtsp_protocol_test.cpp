@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -489,6 +491,117 @@ TEST(RetryAfter, TakesSecondsOrADateAndNothingElse) {
   EXPECT_EQ(RetryAfterMs("1.5", now), std::nullopt);
   EXPECT_EQ(RetryAfterMs("", now), std::nullopt);
 }
+
+// One session with a device shaped by the row, asked for TCP through the
+// source: what the open comes to and over which transport; then pictures are
+// read until the row's condition holds on the device (or a read fails), and
+// the last read's outcome and the keep-alive failures counted are checked.
+using DeviceHolds = std::function<bool(const testing_device::ScriptedDevice&)>;
+
+struct SessionCase {
+  const char* name;
+  testing_device::ScriptedAnswers answers;
+  OutcomeKind opened;
+  int status;            // of the open's outcome
+  std::string_view problem;
+  int describes;         // DESCRIBEs and SETUPs the device was sent
+  int setups;
+  bool udp;              // the transport it plays on
+  DeviceHolds until;     // null: read until a read fails
+  OutcomeKind readEnds;
+  bool keepAliveFailed;
+};
+
+void PrintTo(const SessionCase& c, std::ostream* out) { *out << c.name; }
+
+const DeviceHolds kNoReading = [](const testing_device::ScriptedDevice&) { return true; };
+// Pictures read at most: 20 s of a stream of one picture each 20 ms.
+constexpr int kMaxPictures = 1000;
+
+SessionCase TcpRefusedWith(const char* name, int status, OutcomeKind opened, bool fallsBack) {
+  testing_device::ScriptedAnswers answers{testing_device::SdpWithAudioFirst(0), true};
+  answers.refuseStatus = status;
+  return {name, answers, opened, fallsBack ? 0 : status, "", fallsBack ? 2 : 1,
+          fallsBack ? 2 : 1, fallsBack, kNoReading, OutcomeKind::kAnswered, false};
+}
+
+testing_device::ScriptedAnswers Streaming(testing_device::ScriptedAnswers answers) {
+  answers.sdp = testing_device::SdpWithAudioFirst(0);
+  answers.streamEveryMs = 20;
+  answers.sessionTimeoutS = 2;  // a keep-alive each second
+  return answers;
+}
+
+class SessionSteps : public ::testing::TestWithParam<SessionCase> {};
+
+TEST_P(SessionSteps, ComeToTheirTypedOutcomes) {
+  const SessionCase& c = GetParam();
+  testing_device::ScriptedDevice device(c.answers);
+  RtspSource source(nullptr);
+  const Outcome opened =
+      source.Open({{"127.0.0.1", device.Port(), "admin", "x", "/ch1/main"}, false, 2000}, false);
+  EXPECT_EQ(opened.kind, c.opened);
+  EXPECT_EQ(opened.status, c.status);
+  EXPECT_EQ(opened.problem, c.problem);
+  const std::vector<std::string> methods = device.Methods();
+  EXPECT_EQ(std::count(methods.begin(), methods.end(), "DESCRIBE"), c.describes);
+  EXPECT_EQ(device.Setups(), c.setups);
+  EXPECT_EQ(source.Stats().transportFallbacks, c.setups == 2 ? 1u : 0u);
+  if (!opened.Ok()) {
+    return;
+  }
+  EXPECT_EQ(source.Udp(), c.udp);
+  AVPacket* packet = av_packet_alloc();
+  Outcome read;
+  for (int pictures = 0; read.Ok() && !(c.until && c.until(device)) && pictures < kMaxPictures;
+       ++pictures) {
+    read = source.Read(packet);
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  EXPECT_EQ(read.kind, c.readEnds);
+  EXPECT_EQ(source.Stats().keepAliveFailures > 0, c.keepAliveFailed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, SessionSteps,
+    ::testing::Values(
+        TcpRefusedWith("Setup400", 400, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup406", 406, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup451", 451, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup461", 461, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup501", 501, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup505", 505, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup401", 401, OutcomeKind::kUnauthorised, false),
+        TcpRefusedWith("Setup404", 404, OutcomeKind::kNotFound, false),
+        // The nonce goes stale between the first keep-alive and the second:
+        // the second answers the new challenge, the session and stream go on.
+        SessionCase{"KeepAliveMeetsStaleNonce", Streaming({.staleNonceEveryMs = 1500}),
+                    OutcomeKind::kAnswered, 0, "", 2, 1, false,
+                    [](const auto& d) { return d.StaleRefusals() > 0 && d.KeepAlivesAnswered() > 1; },
+                    OutcomeKind::kAnswered, true},
+        SessionCase{"KeepAliveFindsSessionGone", Streaming({.keepAliveStatus = 454}),
+                    OutcomeKind::kAnswered, 0, "", 1, 1, false, nullptr, OutcomeKind::kNotFound,
+                    true},
+        SessionCase{"KeepAliveRefusedOnce", Streaming({.keepAliveStatus = 500}),
+                    OutcomeKind::kAnswered, 0, "", 1, 1, false,
+                    [](const auto& d) { return d.KeepAlivesAnswered() > 0; },
+                    OutcomeKind::kAnswered, true},
+        SessionCase{"BusyForASecond", Streaming({.busyForMs = 1000}), OutcomeKind::kAnswered, 0,
+                    "", 2, 1, false, kNoReading, OutcomeKind::kAnswered, false},
+        SessionCase{"LengthNoNumber",
+                    {.describeReply = "RTSP/1.0 200 OK\r\nContent-Length: ten\r\n\r\n"},
+                    OutcomeKind::kMalformedReply, 0, "Content-Length is not a number", 1, 0,
+                    false, kNoReading, OutcomeKind::kAnswered, false},
+        SessionCase{"HttpNotRtsp", {.describeReply = "HTTP/1.1 200 OK\r\n\r\n"},
+                    OutcomeKind::kMalformedReply, 0, "not an RTSP message", 1, 0, false,
+                    kNoReading, OutcomeKind::kAnswered, false},
+        SessionCase{"HugeBody", {.hugeBodyBytes = 2000000000LL}, OutcomeKind::kTooLarge, 0, "", 1,
+                    0, false, kNoReading, OutcomeKind::kAnswered, false},
+        SessionCase{"AudioOnly", {.sdp = "v=0\r\nm=audio 0 RTP/AVP 8\r\n"},
+                    OutcomeKind::kUnsupportedMedia, 0, "", 1, 0, false, kNoReading,
+                    OutcomeKind::kAnswered, false}),
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 }  // namespace
 }  // namespace device
