@@ -443,8 +443,8 @@ TEST_F(ScriptedDeviceTest, PacketsOutOfOrderOverUdpJoinIntoTheWholePicture) {
   testing_device::ScriptedDevice device(
       {testing_device::SdpWithAudioFirst(0), false, false, 0, false, sent});
   RtspSource source(nullptr);
-  ASSERT_TRUE(source.Open({{"127.0.0.1", device.Port(), "", "", "/ch1/main"}, true, 2000}, false)
-                  .Ok());
+  ASSERT_TRUE(
+      source.Open({{"127.0.0.1", device.Port(), "", "", "/ch1/main"}, true, 2000}, false).Ok());
   ASSERT_TRUE(source.Udp());
   AVPacket* packet = av_packet_alloc();
   ASSERT_TRUE(source.Read(packet).Ok());
@@ -464,8 +464,8 @@ TEST_F(ScriptedDeviceTest, KeepAliveTurnsToGetParameterWhenTheDeviceListsIt) {
   const auto in = [](int ms) { return RtspClient::Clock::now() + std::chrono::milliseconds(ms); };
   RtspClient client(nullptr);
   SdpVideo video;
-  ASSERT_TRUE(client.Describe({"127.0.0.1", device.Port(), "", "", "/ch1/main"}, in(2000), &video)
-                  .Ok());
+  ASSERT_TRUE(
+      client.Describe({"127.0.0.1", device.Port(), "", "", "/ch1/main"}, in(2000), &video).Ok());
   ASSERT_TRUE(client.Setup(false, in(2000)).Ok());
   ASSERT_TRUE(client.Play(in(2000)).Ok());
   EXPECT_EQ(client.State(), SessionState::kPlaying);
@@ -501,13 +501,13 @@ using DeviceHolds = std::function<bool(const testing_device::ScriptedDevice&)>;
 struct SessionCase {
   const char* name;
   testing_device::ScriptedAnswers answers;
-  OutcomeKind opened;
-  int status;            // of the open's outcome
+  OutcomeKind opened;  // the open's outcome, its status and problem
+  int status;
   std::string_view problem;
-  int describes;         // DESCRIBEs and SETUPs the device was sent
+  int describes;  // DESCRIBEs and SETUPs the device was sent
   int setups;
-  bool udp;              // the transport it plays on
-  DeviceHolds until;     // null: read until a read fails
+  bool udp;           // the transport it plays on
+  DeviceHolds until;  // null: read until a read fails
   OutcomeKind readEnds;
   bool keepAliveFailed;
 };
