@@ -16,6 +16,13 @@
 //                                remux CPU % of one core
 //  udp_reorder_ns_per_packet     putting UDP packets back in order: CPU per
 //                                1,400-byte packet, one pair in 50 swapped
+//  fallback_ms_setup400 / _461   real-play call over TCP to a 720p camera that
+//                                serves UDP only and answers a TCP SETUP 400 (461)
+//                                -> first picture at the data callback over UDP,
+//                                mean of 10
+//  keepalive_stale_reconnects    reconnections in a 120 s play of a scripted device
+//                                whose Digest nonce goes stale every 30 s, with
+//                                keep-alives every 2 s (session timeout 4 s)
 // plus callback sizes and rates as counters.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -391,6 +398,94 @@ void Personality(benchmark::State& state, const std::string& name, std::vector<s
   }
   NET_DVR_Cleanup();
 }
+
+// A camera that serves UDP only and refuses a TCP SETUP with `status`: each
+// real play asks for TCP, falls back, and its first picture is timed.
+void BM_FallbackToPicture(benchmark::State& state, int status) {
+  constexpr int kPlays = 10;
+  DemoCamProcess camera;
+  if (!camera.Start(0, {"--size", "1280x720", "--transports", "udp", "--refuse-status",
+                        std::to_string(status)})) {
+    state.SkipWithError("demo camera did not start");
+    return;
+  }
+  NET_DVR_Init();
+  NET_DVR_SetConnectTime(2000, 1);  // the program's settings
+  const LONG login = Login(camera.Port());
+  double totalMs = 0;
+  int plays = 0;
+  for (auto _ : state) {
+    for (; plays < kPlays && login >= 0; ++plays) {
+      Counts counts;
+      const auto start = Clock::now();
+      const LONG play = Play(login, &counts, 0);
+      DWORD used = 0;
+      if (play < 0 || !NET_DVR_GetRealPlayLinkMode(play, &used) || used != 1) {
+        break;
+      }
+      while (counts.firstPictureUs.load() == 0 && Clock::now() - start < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      if (counts.firstPictureUs.load() == 0) {
+        NET_DVR_StopRealPlay(play);
+        break;
+      }
+      const long long startUs =
+          std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count();
+      totalMs += static_cast<double>(counts.firstPictureUs.load() - startUs) / 1000.0;
+      NET_DVR_StopRealPlay(play);
+    }
+  }
+  if (plays < kPlays) {
+    state.SkipWithError("login, real play or the fallback to UDP failed");
+  } else {
+    state.counters["mean_ms"] = totalMs / kPlays;
+    g_figures["fallback_ms_setup" + std::to_string(status)] = totalMs / kPlays;
+  }
+  NET_DVR_Cleanup();
+}
+BENCHMARK_CAPTURE(BM_FallbackToPicture, setup400, 400)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_FallbackToPicture, setup461, 461)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Two minutes of play from a device whose nonce goes stale every 30 s: each
+// stale keep-alive is answered again at once, without a new session. The
+// scripted device's session timeout of 4 s makes keep-alives come every 2 s
+// (a camera's 60 s would give two in the whole play).
+void BM_KeepAliveStaleNonce(benchmark::State& state) {
+  testing_device::ScriptedAnswers answers{testing_device::SdpWithAudioFirst(0)};
+  answers.sessionTimeoutS = 4;
+  answers.streamEveryMs = 40;
+  answers.staleNonceEveryMs = 30000;
+  testing_device::ScriptedDevice device(answers);
+  NET_DVR_Init();
+  NET_DVR_SetConnectTime(2000, 1);
+  NET_DVR_SetReconnect(1000, TRUE);
+  Counts counts;
+  NET_DVR_SetExceptionCallBack_V30(0, nullptr, &CountException, &counts);
+  const LONG play = Play(Login(device.Port()), &counts);
+  for (auto _ : state) {
+    if (play < 0) {
+      state.SkipWithError("login or real play failed");
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(120));
+    state.counters["reconnects"] = counts.reconnects.load();
+    state.counters["new_sessions"] = device.Setups() - 1;
+    state.counters["stale_refusals"] = device.StaleRefusals();
+    state.counters["frames_per_s"] = static_cast<double>(counts.frames.load()) / 120;
+    g_figures["keepalive_stale_reconnects"] = counts.reconnects.load();
+    g_figures["keepalive_stale_refusals"] = device.StaleRefusals();
+  }
+  NET_DVR_StopRealPlay(play);
+  NET_DVR_Cleanup();
+}
+BENCHMARK(BM_KeepAliveStaleNonce)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // The reorder's cost on the UDP path, without the network: a 1080p stream at
 // 8 Mbit/s is about 700 packets a second.

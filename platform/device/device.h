@@ -114,8 +114,9 @@ LONG NET_DVR_RealPlay_V40(LONG userId, NET_DVR_PREVIEWINFO* request, REALDATACAL
 // Once it has returned, no callback of the play runs or will run.
 BOOL NET_DVR_StopRealPlay(LONG realHandle);
 // The link mode a real play runs on (0 TCP, 1 UDP): the one asked for, or the
-// other one when the device refused it (461) or sent nothing over UDP within
-// the read deadline. Reconnections keep the mode that worked.
+// other one when the device refused it (SETUP answered 400, 406, 451, 461, 501
+// or 505; not 401, 403 or 404, which fail the play) or sent nothing over UDP
+// within the read deadline. Reconnections keep the mode that worked.
 BOOL NET_DVR_GetRealPlayLinkMode(LONG realHandle, DWORD* linkMode);
 
 // The RTSP path of a channel and stream type, as a template with the

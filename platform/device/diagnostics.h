@@ -14,14 +14,13 @@ enum DiagnosticKind {
   kDiagnoseTransport,  // the link mode asked for was refused
   kDiagnoseRemux,      // a picture the remuxer could not take
   kDiagnoseRedirect,   // a camera sent the description's request elsewhere
+  kDiagnoseKeepAlive,  // a keep-alive answered with other than success
 };
+static_assert(kDiagnoseKeepAlive < sys::StderrReport::kMaxKinds, "each kind its own limit");
 
 // Long enough that a camera gone for minutes writes a few dozen lines.
 constexpr DWORD kDiagnoseIntervalMs = 5000;
 
 sys::StderrReport& Diagnostics();
-
-// A few words for a NET_DVR_ERR_* number.
-const char* DescribeError(DWORD error);
 
 }  // namespace device

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "platform/device/diagnostics.h"
+#include "platform/device/play_summary.h"
 #include "platform/device/settings.h"
 #include "platform/sys/thread.h"
 
@@ -23,6 +25,22 @@ constexpr int kMinReconnectIntervalMs = 100;
 // has passed: a restart of a second or two then costs no full interval.
 constexpr int kRefusedRetryMs = 250;
 
+BreakCause CauseOf(const Outcome& broken) {
+  switch (broken.kind) {
+    case OutcomeKind::kTimedOut:
+      return BreakCause::kSilent;
+    case OutcomeKind::kConnectionLost:
+      return BreakCause::kClosed;
+    case OutcomeKind::kNotFound:
+      return BreakCause::kSessionLost;
+    case OutcomeKind::kMalformedReply:
+    case OutcomeKind::kTooLarge:
+      return BreakCause::kBadReply;
+    default:
+      return BreakCause::kOther;
+  }
+}
+
 }  // namespace
 
 RealPlay::RealPlay(PlayTarget target)
@@ -35,19 +53,19 @@ RealPlay::~RealPlay() { Stop(); }
 
 bool RealPlay::OnReceiveThread() { return t_onReceiveThread; }
 
-DWORD RealPlay::Open() {
+Outcome RealPlay::Open() {
   const ConnectTime connect = CurrentConnectTime();
-  const DWORD error =
+  const Outcome outcome =
       m_source.Open({m_target.address, m_udp.load(), connect.waitMs, connect.tries}, false);
-  if (error != NET_DVR_NOERROR) {
-    return error;
+  if (!outcome.Ok()) {
+    return outcome;
   }
   m_udp.store(m_source.Udp());
   if (m_remuxer.BeginConnection(m_source.Parameters(), AVRational{1, m_source.ClockRate()}) < 0) {
     m_source.Close();
-    return NET_DVR_ERR_STREAM;
+    return {OutcomeKind::kUnsupportedMedia};
   }
-  return NET_DVR_NOERROR;
+  return {};
 }
 
 bool RealPlay::Start() {
@@ -64,6 +82,14 @@ void RealPlay::Stop() {
   // The stop flag interrupts a blocking read or open at once; a callback in
   // progress is waited for.
   CloseHandle(m_thread);
+  if (m_thread != nullptr) {
+    // Beside the player's closing line; the receive thread has ended, so
+    // the statistics are no longer counted.
+    std::fputs(PlaySummary(m_target.handle, m_source.Stats(), m_source.ReorderTotals(),
+                           m_remuxer.OutOfOrderDrops())
+                   .c_str(),
+               stderr);
+  }
   m_thread = nullptr;
 }
 
@@ -82,15 +108,16 @@ bool RealPlay::Reconnect() {
   const auto until =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(CurrentConnectTime().waitMs);
   for (;;) {
-    const DWORD error = Open();
-    if (error == NET_DVR_NOERROR) {
+    const Outcome outcome = Open();
+    if (outcome.Ok()) {
       return true;
     }
-    if (error != NET_DVR_ERR_CONNECT || std::chrono::steady_clock::now() >= until ||
-        WaitForStop(kRefusedRetryMs)) {
+    const bool refused =
+        outcome.kind == OutcomeKind::kUnreachable || outcome.kind == OutcomeKind::kConnectionLost;
+    if (!refused || std::chrono::steady_clock::now() >= until || WaitForStop(kRefusedRetryMs)) {
       if (!m_stop.load()) {
-        Diagnostics().Report(kDiagnoseReconnect, "reconnection failed: %s (error %lu)",
-                             DescribeError(error), static_cast<unsigned long>(error));
+        Diagnostics().Report(kDiagnoseReconnect, "reconnection failed: %s",
+                             OutcomeText(outcome).c_str());
       }
       return false;
     }
@@ -103,6 +130,7 @@ void RealPlay::Run() {
   // The first attempt after a break starts at once: a camera that restarted
   // quickly is back without waiting a whole interval.
   bool firstAttempt = true;
+  BreakCause cause = BreakCause::kOther;  // of the last break
   while (!m_stop.load()) {
     if (!streaming) {
       const ReconnectPolicy reconnect = CurrentReconnect();
@@ -112,6 +140,9 @@ void RealPlay::Run() {
       if (!firstAttempt && WaitForStop(std::max(reconnect.intervalMs, kMinReconnectIntervalMs))) {
         break;
       }
+      if (firstAttempt) {
+        m_source.Stats().CountReconnection(cause);
+      }
       firstAttempt = false;
       streaming = Reconnect();
       if (streaming) {
@@ -119,16 +150,18 @@ void RealPlay::Run() {
       }
       continue;
     }
-    const int read = m_source.Read(packet);
-    if (read < 0) {
+    const Outcome read = m_source.Read(packet);
+    if (!read.Ok()) {
       if (!m_stop.load()) {
         Diagnostics().Report(kDiagnoseBreak, "stream broke: %s",
-                             read == AVERROR(ETIMEDOUT) ? "nothing within the read deadline"
-                                                        : "the camera closed the connection");
+                             read.kind == OutcomeKind::kTimedOut
+                                 ? "nothing within the read deadline"
+                                 : OutcomeText(read).c_str());
       }
-      m_source.Close();  // server gone, silent past the read deadline, or stopped
+      m_source.Close();  // server gone, silent past the read deadline, session lost, or stopped
       streaming = false;
       firstAttempt = true;
+      cause = CauseOf(read);
       continue;
     }
     if (const int written = m_remuxer.Write(packet); written < 0) {
@@ -140,6 +173,7 @@ void RealPlay::Run() {
       m_source.Close();
       streaming = false;
       firstAttempt = true;
+      cause = BreakCause::kRemuxRefused;
     }
   }
   m_source.Close();

@@ -31,11 +31,12 @@ class RealPlay {
   RealPlay& operator=(const RealPlay&) = delete;
 
   // Opens the stream within the connect time on the calling thread and
-  // prepares the remuxer for it. NET_DVR_NOERROR or the reason.
-  DWORD Open();
+  // prepares the remuxer for it (kUnsupportedMedia when it refuses).
+  Outcome Open();
   // Starts the receive thread; false when no thread could start.
   bool Start();
   // Ends the receive thread and waits for it: no callback runs after return.
+  // A play that was started then writes its closing line of statistics.
   void Stop();
 
   LONG UserId() const { return m_target.userId; }

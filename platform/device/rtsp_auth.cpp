@@ -125,6 +125,16 @@ bool RtspAuth::IsUsableUser(std::string_view user) {
   return true;
 }
 
+bool RtspAuth::IsStale(const std::vector<std::string_view>& wwwAuthenticate) {
+  for (const std::string_view offer : wwwAuthenticate) {
+    if (StartsWithNoCase(offer, "Digest ") &&
+        EqualsNoCase(ChallengeParameter(offer.substr(7), "stale"), "true")) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string DigestResponse(const DigestParts& p) {
   const auto h = [&](std::string_view text) { return HashHex(p.algorithm, text); };
   const auto join = [](std::initializer_list<std::string_view> parts) {

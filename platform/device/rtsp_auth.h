@@ -40,6 +40,10 @@ class RtspAuth {
   // the coach named (a redirect led elsewhere).
   void RefuseBasic() { m_refuseBasic = true; }
 
+  // Whether a 401's Digest offer says stale=true: the nonce expired, the
+  // credentials were right, and the new nonce is to be answered at once.
+  static bool IsStale(const std::vector<std::string_view>& wwwAuthenticate);
+
   // A user name must fit in a quoted string: no control characters.
   static bool IsUsableUser(std::string_view user);
 

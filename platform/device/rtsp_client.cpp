@@ -15,8 +15,8 @@
 #include <random>
 #include <thread>
 
-#include "platform/device/device.h"
 #include "platform/device/diagnostics.h"
+#include "platform/device/retry_after.h"
 #include "platform/device/rtsp_url.h"
 #include "platform/device/text.h"
 
@@ -32,8 +32,17 @@ constexpr size_t kMaxFrameBytes = 4 + 65535;
 constexpr size_t kReadChunkBytes = 64 * 1024;
 // UDP receive buffer asked of the kernel: a 4K key frame (about 1 MiB) in a burst.
 constexpr int kUdpReceiveBufferBytes = 4 << 20;
-// Pause before asking a busy device (503) again.
-constexpr int kBusyRetryMs = 20;
+// A busy device (503) that names no wait is asked again after 250 ms, then
+// after twice as long each time: a server still tearing down the previous
+// client's pipeline is back within a few hundred ms, a recorder at its
+// client limit is not asked dozens of times a second.
+constexpr int kBusyBackoffStartMs = 250;
+// The shortest wait taken from a Retry-After: one that asks for none is not
+// asked again at the speed of the network.
+constexpr int kMinBusyWaitMs = 20;
+// Challenges answered in one exchange: the first, then only new nonces of a
+// device that calls the last one stale.
+constexpr int kMaxChallenges = 3;
 // Keep-alive at half the session's timeout, but never less often than this.
 constexpr int kMaxKeepAliveS = 30;
 
@@ -53,20 +62,6 @@ std::string Printable(const std::string& text) {
     }
   }
   return printable;
-}
-
-DWORD ErrorOfStatus(int status) {
-  switch (status) {
-    case 401:
-    case 403:
-      return NET_DVR_ERR_PASSWORD;
-    case 404:
-      return NET_DVR_ERR_NO_SUCH_STREAM;
-    case 461:
-      return RtspClient::kTransportRefused;
-    default:
-      return NET_DVR_ERR_STREAM;
-  }
 }
 
 std::vector<uint8_t> AddressBytes(const sockaddr_storage& address) {
@@ -108,7 +103,15 @@ bool RtspClient::Stopped() const {
   return m_stop != nullptr && m_stop->load(std::memory_order_relaxed);
 }
 
-DWORD RtspClient::Connect(Clock::time_point deadline) {
+bool RtspClient::Pause(Clock::time_point until) const {
+  while (!Stopped() && Clock::now() < until) {
+    std::this_thread::sleep_for(
+        std::min<Clock::duration>(until - Clock::now(), std::chrono::milliseconds(kStopPollMs)));
+  }
+  return !Stopped();
+}
+
+Outcome RtspClient::Connect(Clock::time_point deadline) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -116,13 +119,13 @@ DWORD RtspClient::Connect(Clock::time_point deadline) {
   addrinfo* found = nullptr;
   if (getaddrinfo(m_target.host.c_str(), std::to_string(m_target.port).c_str(), &hints, &found) !=
       0) {
-    return NET_DVR_ERR_CONNECT;
+    return {OutcomeKind::kUnreachable};
   }
-  DWORD error = NET_DVR_ERR_CONNECT;
+  Outcome failed{OutcomeKind::kUnreachable};
   for (addrinfo* at = found; at != nullptr && m_tcp < 0; at = at->ai_next) {
     const int fd = socket(at->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-      error = NET_DVR_ERR_RESOURCE;
+      failed = {OutcomeKind::kNoResources};
       continue;
     }
     if (connect(fd, at->ai_addr, at->ai_addrlen) < 0 && errno != EINPROGRESS) {
@@ -137,7 +140,9 @@ DWORD RtspClient::Connect(Clock::time_point deadline) {
     int failure = 0;
     socklen_t length = sizeof failure;
     if (ready <= 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) < 0 || failure != 0) {
-      error = ready <= 0 && !Stopped() ? NET_DVR_ERR_TIMEOUT : NET_DVR_ERR_CONNECT;
+      failed = {Stopped()    ? OutcomeKind::kStopped
+                : ready <= 0 ? OutcomeKind::kTimedOut
+                             : OutcomeKind::kUnreachable};
       close(fd);
       continue;
     }
@@ -150,7 +155,7 @@ DWORD RtspClient::Connect(Clock::time_point deadline) {
     m_tcp = fd;
   }
   freeaddrinfo(found);
-  return m_tcp >= 0 ? NET_DVR_NOERROR : error;
+  return m_tcp >= 0 ? Outcome{} : failed;
 }
 
 bool RtspClient::Send(const std::string& bytes) {
@@ -182,24 +187,25 @@ std::string RtspClient::Request(const std::string& method, const std::string& ur
   if (!authorization.empty()) {
     headers.emplace_back("Authorization", authorization);
   }
+  ++m_stats.requestsSent;
   return BuildRtspRequest(method, uri, ++m_cseq, headers);
 }
 
-// Reads what the control connection has: 1 bytes taken, 0 none yet, -1 closed.
-int RtspClient::ReceiveControl() {
+// Takes what the control connection has (perhaps nothing yet).
+Outcome RtspClient::ReceiveControl() {
   if (m_in.size() - m_inStart >= kMaxRtspMessageBytes + kMaxFrameBytes) {
-    return -1;  // the device sends more than any message may hold
+    return {OutcomeKind::kTooLarge};  // the device sends more than any message may hold
   }
   char chunk[kReadChunkBytes];
   const ssize_t n = recv(m_tcp, chunk, sizeof chunk, 0);
   if (n > 0) {
     m_in.append(chunk, static_cast<size_t>(n));
-    return 1;
+    return {};
   }
   if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-    return 0;
+    return {};
   }
-  return -1;
+  return {OutcomeKind::kConnectionLost};
 }
 
 void RtspClient::Consume(size_t bytes) {
@@ -215,130 +221,143 @@ void RtspClient::Consume(size_t bytes) {
   }
 }
 
-// Takes one message or interleaved frame from the front of m_in: 1 an RTSP
-// message (in *message), 2 an RTP packet of the video (in *rtp), 3 something
-// else taken, 0 incomplete, -1 garbage or over the bounds.
-int RtspClient::TakeControlMessage(RtspMessage* message, std::vector<uint8_t>* rtp) {
+// Takes one message (into *message) or interleaved frame (the video's RTP
+// into *rtp) from the front of m_in.
+RtspClient::Taken RtspClient::TakeControlMessage(RtspMessage* message, std::vector<uint8_t>* rtp,
+                                                 Outcome* bad) {
   const std::string_view in = std::string_view(m_in).substr(m_inStart);
   if (in.empty()) {
-    return 0;
+    return Taken::kIncomplete;
   }
   if (in[0] == '$') {
     if (in.size() < 4) {
-      return 0;
+      return Taken::kIncomplete;
     }
     const auto channel = static_cast<uint8_t>(in[1]);
     const size_t length = static_cast<uint8_t>(in[2]) << 8 | static_cast<uint8_t>(in[3]);
     if (in.size() < 4 + length) {
-      return 0;
+      return Taken::kIncomplete;
     }
     const bool video = !m_udp && channel == m_rtpChannel && rtp != nullptr;
     if (video) {
       rtp->assign(in.begin() + 4, in.begin() + 4 + static_cast<long>(length));
     }
     Consume(4 + length);
-    return video ? 2 : 3;
+    return video ? Taken::kVideoPacket : Taken::kOtherFrame;
   }
   size_t consumed = 0;
-  switch (ParseRtspMessage(in, message, &consumed)) {
+  std::string_view problem;
+  switch (ParseRtspMessage(in, message, &consumed, &problem)) {
     case ParseResult::kIncomplete:
-      return 0;
+      return Taken::kIncomplete;
     case ParseResult::kComplete:
       Consume(consumed);
-      return 1;
-    default:
-      return -1;
+      return Taken::kMessage;
+    case ParseResult::kTooLarge:
+      *bad = {OutcomeKind::kTooLarge};
+      return Taken::kBad;
+    case ParseResult::kInvalid:
+      break;
   }
+  *bad = {OutcomeKind::kMalformedReply};
+  bad->problem = problem;
+  return Taken::kBad;
 }
 
 // Waits for the control connection (and the UDP sockets while playing over
-// UDP) until the deadline: 1 something to read, 0 deadline, -1 stopped or broken.
-int RtspClient::Wait(Clock::time_point deadline) {
+// UDP) until the deadline.
+Outcome RtspClient::Wait(Clock::time_point deadline) {
   while (!Stopped()) {
     if (Clock::now() >= deadline) {
-      return 0;
+      return {OutcomeKind::kTimedOut};
     }
     pollfd fds[3] = {{m_tcp, POLLIN, 0}, {m_udpRtp, POLLIN, 0}, {m_udpRtcp, POLLIN, 0}};
     const int ready = poll(fds, m_udpRtp >= 0 ? 3 : 1, MsUntil(deadline));
     if (ready < 0 && errno != EINTR) {
-      return -1;
+      return {OutcomeKind::kConnectionLost};
     }
     if (ready > 0) {
-      return 1;
+      return {};
     }
   }
-  return -1;
+  return {OutcomeKind::kStopped};
 }
 
 // Waits for the answer with CSeq `cseq` (a device that leaves CSeq out is
-// taken at its word): NET_DVR_NOERROR once *answer holds it, or the reason.
-DWORD RtspClient::AwaitAnswer(int cseq, Clock::time_point deadline, RtspMessage* answer) {
+// taken at its word): Ok once *answer holds it.
+Outcome RtspClient::AwaitAnswer(int cseq, Clock::time_point deadline, RtspMessage* answer) {
   for (;;) {
-    const int taken = TakeControlMessage(answer, nullptr);
-    if (taken < 0) {
-      Diagnostics().Report(kDiagnoseAnswer, "an answer that is not RTSP or over %zu bytes",
-                           kMaxRtspMessageBytes);
-      return NET_DVR_ERR_STREAM;
+    Outcome bad;
+    const Taken taken = TakeControlMessage(answer, nullptr, &bad);
+    if (taken == Taken::kBad) {
+      Diagnostics().Report(kDiagnoseAnswer, "%s", OutcomeText(bad).c_str());
+      return bad;
     }
-    if (taken == 1 && answer->status != 0) {
+    if (taken == Taken::kMessage && answer->status != 0) {
+      m_stats.CountAnswer(answer->status);
       const std::string answered = answer->Header("CSeq");
       if (answered.empty() || std::atoi(answered.c_str()) == cseq) {
-        return NET_DVR_NOERROR;
+        return {};
       }
     }
-    if (taken != 0) {
+    if (taken != Taken::kIncomplete) {
       continue;  // an older answer, a request of the device, or a frame: not ours
     }
-    const int ready = Wait(deadline);
-    if (ready == 0) {
-      return NET_DVR_ERR_TIMEOUT;
+    Outcome ready = Wait(deadline);
+    if (ready.Ok()) {
+      ready = ReceiveControl();
     }
-    if (ready < 0 || ReceiveControl() < 0) {
-      return Stopped() ? NET_DVR_ERR_TIMEOUT : NET_DVR_ERR_CONNECT;
+    if (!ready.Ok()) {
+      return ready;
     }
   }
 }
 
-DWORD RtspClient::Exchange(const std::string& method, const std::string& uri,
-                           const std::vector<std::pair<std::string, std::string>>& headers,
-                           Clock::time_point deadline, RtspMessage* answer) {
-  bool challenged = false;
+Outcome RtspClient::Exchange(const std::string& method, const std::string& uri,
+                             const std::vector<std::pair<std::string, std::string>>& headers,
+                             Clock::time_point deadline, RtspMessage* answer) {
+  int challenges = 0;
+  int backoffMs = kBusyBackoffStartMs;
   for (;;) {
     if (!Send(Request(method, uri, headers))) {
-      return NET_DVR_ERR_CONNECT;
+      return {OutcomeKind::kConnectionLost};
     }
-    const DWORD error = AwaitAnswer(m_cseq, deadline, answer);
-    if (error != NET_DVR_NOERROR) {
-      return error;
+    Outcome outcome = AwaitAnswer(m_cseq, deadline, answer);
+    if (!outcome.Ok()) {
+      return outcome;
     }
-    if (answer->status == 503) {
+    outcome = OutcomeOfAnswer(method, *answer);
+    if (outcome.kind == OutcomeKind::kBusy) {
       // Busy (a server still tearing down the previous client's pipeline, a
-      // recorder at its client limit): asked again until the deadline.
-      std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryMs));
-      if (Stopped() || Clock::now() >= deadline) {
-        return NET_DVR_ERR_TIMEOUT;
+      // recorder at its client limit): asked again after the wait it names,
+      // or the back-off, within the deadline.
+      const std::optional<int> asked =
+          RetryAfterMs(answer->Header("Retry-After"), std::chrono::system_clock::now());
+      outcome.retryAfterMs = asked.value_or(-1);
+      const int waitMs = asked ? std::max(*asked, kMinBusyWaitMs) : backoffMs;
+      backoffMs = std::min(backoffMs * 2, kMaxRetryAfterMs);
+      if (!Pause(std::min(deadline, Clock::now() + std::chrono::milliseconds(waitMs)))) {
+        return {OutcomeKind::kStopped};
       }
-      continue;
-    }
-    if (answer->status == 401 && !challenged) {
-      // One more round only to answer the authentication challenge.
-      challenged = true;
-      std::vector<std::string_view> offers;
-      for (const auto& [name, value] : answer->headers) {
-        if (strcasecmp(name.c_str(), "WWW-Authenticate") == 0) {
-          offers.push_back(value);
-        }
-      }
-      if (m_auth.Challenge(offers)) {
+      if (Clock::now() < deadline) {
         continue;
       }
     }
-    if (answer->status / 100 != 2) {
+    // The device's challenge is answered once; later ones only when it says
+    // the nonce answered went stale.
+    const bool answerable =
+        outcome.kind == OutcomeKind::kStaleNonce ||
+        (outcome.kind == OutcomeKind::kUnauthorised && answer->status == 401 && challenges == 0);
+    if (answerable && challenges < kMaxChallenges &&
+        m_auth.Challenge(answer->AllHeaders("WWW-Authenticate"))) {
+      ++challenges;
+      continue;
+    }
+    if (!outcome.Ok()) {
       Diagnostics().Report(kDiagnoseAnswer, "%s answered \"%s\"", method.c_str(),
                            Printable(answer->startLine).c_str());
-      return ErrorOfStatus(answer->status);
     }
-    return NET_DVR_NOERROR;
+    return outcome;
   }
 }
 
@@ -362,27 +381,29 @@ bool RtspClient::FollowRedirect(const RtspMessage& answer, int redirects) {
   return true;
 }
 
-DWORD RtspClient::Describe(const RtspTarget& target, Clock::time_point deadline, SdpVideo* video) {
+Outcome RtspClient::Describe(const RtspTarget& target, Clock::time_point deadline,
+                             SdpVideo* video) {
   Close();
   m_target = target;
   m_auth = RtspAuth(target.user, target.password);
   RtspMessage answer;
   for (int redirects = 0;; ++redirects) {
+    m_state = SessionState::kConnecting;
     answer = RtspMessage{};
     m_url = BuildRtspUrl(m_target.host, m_target.port, "", "", m_target.path);
-    DWORD error = Connect(deadline);
-    if (error == NET_DVR_NOERROR) {
-      error = Exchange("DESCRIBE", m_url, {{"Accept", "application/sdp"}}, deadline, &answer);
+    Outcome outcome = Connect(deadline);
+    if (outcome.Ok()) {
+      outcome = Exchange("DESCRIBE", m_url, {{"Accept", "application/sdp"}}, deadline, &answer);
     }
-    if (error == NET_DVR_NOERROR) {
+    if (outcome.Ok()) {
       break;
     }
     if (!FollowRedirect(answer, redirects)) {
-      return error;
+      return outcome;
     }
   }
   if (!ParseSdpVideo(answer.body, video)) {
-    return NET_DVR_ERR_STREAM;  // no H.264 or H.265 video to show
+    return {OutcomeKind::kUnsupportedMedia};  // no H.264 or H.265 video to show
   }
   std::string base = answer.Header("Content-Base");
   if (base.empty()) {
@@ -391,7 +412,8 @@ DWORD RtspClient::Describe(const RtspTarget& target, Clock::time_point deadline,
   m_sessionUrl = base.empty() ? m_url : base;
   m_controlUrl = ResolveControl(m_sessionUrl, video->control);
   m_clockRate = video->clockRate > 0 ? video->clockRate : 90000;
-  return NET_DVR_NOERROR;
+  m_state = SessionState::kDescribed;
+  return {};
 }
 
 bool RtspClient::OpenUdpPair(int* rtpPort) {
@@ -437,12 +459,12 @@ bool RtspClient::OpenUdpPair(int* rtpPort) {
   return false;
 }
 
-DWORD RtspClient::Setup(bool udp, Clock::time_point deadline) {
+Outcome RtspClient::Setup(bool udp, Clock::time_point deadline) {
   std::string transport;
   int rtpPort = 0;
   if (udp) {
     if (!OpenUdpPair(&rtpPort)) {
-      return NET_DVR_ERR_RESOURCE;
+      return {OutcomeKind::kNoResources};
     }
     transport = "RTP/AVP;unicast;client_port=" + std::to_string(rtpPort) + "-" +
                 std::to_string(rtpPort + 1);
@@ -450,11 +472,11 @@ DWORD RtspClient::Setup(bool udp, Clock::time_point deadline) {
     transport = "RTP/AVP/TCP;unicast;interleaved=0-1";
   }
   RtspMessage answer;
-  const DWORD error =
+  const Outcome outcome =
       Exchange("SETUP", m_controlUrl, {{"Transport", transport}}, deadline, &answer);
-  if (error != NET_DVR_NOERROR) {
+  if (!outcome.Ok()) {
     CloseUdp();
-    return error;
+    return outcome;
   }
   const std::string session = answer.Header("Session");
   m_session = session.substr(0, session.find(';'));
@@ -477,33 +499,79 @@ DWORD RtspClient::Setup(bool udp, Clock::time_point deadline) {
   }
   m_report = RtcpReport(RandomSsrc());
   m_udp = udp;
-  return NET_DVR_NOERROR;
+  m_state = SessionState::kSetUp;
+  return {};
 }
 
-DWORD RtspClient::Play(Clock::time_point deadline) {
+Outcome RtspClient::Play(Clock::time_point deadline) {
   RtspMessage answer;
   // Aggregate control: the session's address, as the description gave it.
-  const DWORD error = Exchange("PLAY", m_sessionUrl, {{"Range", "npt=0.000-"}}, deadline, &answer);
-  if (error != NET_DVR_NOERROR) {
-    return error;
+  const Outcome outcome =
+      Exchange("PLAY", m_sessionUrl, {{"Range", "npt=0.000-"}}, deadline, &answer);
+  if (!outcome.Ok()) {
+    return outcome;
   }
   m_nextKeepAlive =
       Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
   m_nextReport = Clock::now() + std::chrono::milliseconds(RtcpReport::kIntervalMs);
-  return NET_DVR_NOERROR;
+  m_state = SessionState::kPlaying;
+  return {};
 }
 
 void RtspClient::KeepAlive() {
-  if (Clock::now() < m_nextKeepAlive) {
+  if (m_state != SessionState::kPlaying || Clock::now() < m_nextKeepAlive) {
     return;
   }
   // OPTIONS within the session: every device answers it, and most take it as
   // a sign of life. One that lists GET_PARAMETER in its answer is kept alive
-  // with that from then on, the request made for it. Answers are taken and
-  // dropped by the reading loop.
-  Send(Request(m_keepAliveGetParameter ? "GET_PARAMETER" : "OPTIONS", m_sessionUrl, {}));
+  // with that from then on, the request made for it. The reading loop takes
+  // the answer (OnKeepAliveAnswer).
+  m_keepAliveMethod = m_keepAliveGetParameter ? "GET_PARAMETER" : "OPTIONS";
+  Send(Request(m_keepAliveMethod, m_sessionUrl, {}));
+  m_keepAliveCseq = m_cseq;
   m_nextKeepAlive =
       Clock::now() + std::chrono::seconds(std::clamp(m_timeoutS / 2, 1, kMaxKeepAliveS));
+}
+
+Outcome RtspClient::OnKeepAliveAnswer(const RtspMessage& answer) {
+  m_stats.CountAnswer(answer.status);
+  const std::string cseq = answer.Header("CSeq");
+  if (!cseq.empty() && std::atoi(cseq.c_str()) != m_keepAliveCseq) {
+    return {};  // a late answer to an earlier request
+  }
+  const Outcome outcome = OutcomeOfAnswer(m_keepAliveMethod, answer);
+  if (outcome.Ok()) {
+    m_reauthorising = false;
+    if (ListHolds(answer.Header("Public"), "GET_PARAMETER")) {
+      m_keepAliveGetParameter = true;
+    }
+    return {};
+  }
+  ++m_stats.keepAliveFailures;
+  if ((outcome.kind == OutcomeKind::kStaleNonce || outcome.kind == OutcomeKind::kUnauthorised) &&
+      m_auth.Challenge(answer.AllHeaders("WWW-Authenticate"))) {
+    // The device's nonce went stale (or it asks for the credentials again):
+    // the next keep-alive answers the new challenge. It goes at once, the
+    // first time in a row, so that the session is renewed within its
+    // timeout; a device that refuses that one too waits for the interval.
+    if (!m_reauthorising) {
+      m_reauthorising = true;
+      m_nextKeepAlive = Clock::now();
+    }
+    return {};
+  }
+  if (outcome.kind == OutcomeKind::kNotFound && outcome.status == 454) {
+    return outcome;  // the device forgot the session: no use waiting for the read deadline
+  }
+  if (m_keepAliveGetParameter && (outcome.status == 405 || outcome.status == 501)) {
+    m_keepAliveGetParameter = false;  // listed but not served: back to OPTIONS
+  }
+  if (!m_keepAliveReported) {
+    m_keepAliveReported = true;
+    Diagnostics().Report(kDiagnoseKeepAlive, "keep-alive %s answered \"%s\"; play goes on",
+                         m_keepAliveMethod, Printable(answer.startLine).c_str());
+  }
+  return {};
 }
 
 void RtspClient::Note(const std::vector<uint8_t>& packet) {
@@ -533,25 +601,27 @@ void RtspClient::SendReport() {
   }
 }
 
-int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline) {
+Outcome RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline) {
   for (;;) {
     KeepAlive();
     SendReport();
     RtspMessage message;
-    const int taken = TakeControlMessage(&message, packet);
-    if (taken < 0) {
-      return -1;
+    Outcome bad;
+    const Taken taken = TakeControlMessage(&message, packet, &bad);
+    if (taken == Taken::kBad) {
+      return bad;
     }
-    if (taken == 2) {
+    if (taken == Taken::kVideoPacket) {
       Note(*packet);
-      return 1;
+      return {};
     }
-    if (taken == 1 && message.status / 100 == 2 &&
-        ListHolds(message.Header("Public"), "GET_PARAMETER")) {
-      m_keepAliveGetParameter = true;
+    if (taken == Taken::kMessage && message.status != 0) {
+      if (const Outcome ended = OnKeepAliveAnswer(message); !ended.Ok()) {
+        return ended;
+      }
     }
-    if (taken != 0) {
-      continue;  // an answer to a keep-alive, or the device's own request
+    if (taken != Taken::kIncomplete) {
+      continue;  // the device's own request, or another frame
     }
     if (m_udp) {
       sockaddr_storage from{};
@@ -562,7 +632,7 @@ int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline
       if (n > 0 && AddressBytes(from) == m_deviceAddress) {
         packet->resize(static_cast<size_t>(n));
         Note(*packet);
-        return 1;
+        return {};
       }
       char rtcp[2048];
       while (recv(m_udpRtcp, rtcp, sizeof rtcp, 0) > 0) {
@@ -574,12 +644,15 @@ int RtspClient::ReadRtp(std::vector<uint8_t>* packet, Clock::time_point deadline
     }
     // Not past the next keep-alive or report: they are due whether or not
     // the device sends anything meanwhile.
-    const int ready = Wait(std::min({deadline, m_nextKeepAlive, m_nextReport}));
-    if (ready < 0 || (ready == 0 && Clock::now() >= deadline)) {
-      return ready;
+    Outcome ready = Wait(std::min({deadline, m_nextKeepAlive, m_nextReport}));
+    if (ready.kind == OutcomeKind::kTimedOut && Clock::now() < deadline) {
+      continue;
     }
-    if (ready > 0 && ReceiveControl() < 0) {
-      return -1;
+    if (ready.Ok()) {
+      ready = ReceiveControl();
+    }
+    if (!ready.Ok()) {
+      return ready;
     }
   }
 }
@@ -595,7 +668,8 @@ void RtspClient::CloseUdp() {
 
 void RtspClient::Close() {
   if (m_tcp >= 0) {
-    if (!m_session.empty()) {
+    if (m_state == SessionState::kSetUp || m_state == SessionState::kPlaying) {
+      m_state = SessionState::kTearingDown;
       Send(Request("TEARDOWN", m_sessionUrl, {}));  // not waited for: the device may be gone
     }
     close(m_tcp);
@@ -607,7 +681,10 @@ void RtspClient::Close() {
   m_inStart = 0;
   m_udp = false;
   m_keepAliveGetParameter = false;
+  m_reauthorising = false;
+  m_keepAliveReported = false;
   m_cseq = 0;
+  m_state = SessionState::kClosed;
 }
 
 }  // namespace device

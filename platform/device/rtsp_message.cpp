@@ -1,32 +1,44 @@
 #include "platform/device/rtsp_message.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/device/text.h"
 
 namespace device {
 namespace {
 
-// Content-Length as a byte count; false for anything but plain digits or a
-// value beyond the message bound (an announced 2 GB body is refused here,
-// before anything is allocated for it).
-bool ParseLength(std::string_view text, size_t* length) {
+// Content-Length as a byte count; nullopt for anything but plain digits. A
+// value beyond the message bound is saturated just past it, so that an
+// announced 2 GB (or 2^70) body is refused as too large before anything is
+// allocated for it.
+std::optional<size_t> ParseLength(std::string_view text) {
   text = Trim(text);
-  if (text.empty() || text.size() > 10) {
-    return false;
+  if (text.empty()) {
+    return std::nullopt;
   }
   size_t value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') {
-      return false;
+      return std::nullopt;
     }
-    value = value * 10 + static_cast<size_t>(c - '0');
+    value = std::min(value * 10 + static_cast<size_t>(c - '0'), kMaxRtspMessageBytes + 1);
   }
-  *length = value;
-  return true;
+  return value;
 }
 
 }  // namespace
+
+std::vector<std::string_view> RtspMessage::AllHeaders(std::string_view name) const {
+  std::vector<std::string_view> values;
+  for (const auto& [key, value] : headers) {
+    if (EqualsNoCase(key, name)) {
+      values.push_back(value);
+    }
+  }
+  return values;
+}
 
 std::string RtspMessage::Header(std::string_view name) const {
   for (const auto& [key, value] : headers) {
@@ -37,7 +49,14 @@ std::string RtspMessage::Header(std::string_view name) const {
   return {};
 }
 
-ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_t* consumed) {
+ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_t* consumed,
+                             std::string_view* problem) {
+  const auto invalid = [problem](std::string_view what) {
+    if (problem != nullptr) {
+      *problem = what;
+    }
+    return ParseResult::kInvalid;
+  };
   // Lines end in CR LF; some cameras send LF alone, which is taken too.
   size_t end = bytes.find("\r\n\r\n");
   size_t blankBytes = 4;
@@ -59,14 +78,14 @@ ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_
   if (parsed.startLine.rfind("RTSP/", 0) == 0) {
     const size_t space = parsed.startLine.find(' ');
     if (space == std::string::npos) {
-      return ParseResult::kInvalid;
+      return invalid("status line without a status");
     }
     parsed.status = std::atoi(parsed.startLine.c_str() + space + 1);
     if (parsed.status < 100 || parsed.status > 999) {
-      return ParseResult::kInvalid;
+      return invalid("status outside 100-999");
     }
   } else if (parsed.startLine.find(" RTSP/") == std::string::npos) {
-    return ParseResult::kInvalid;
+    return invalid("not an RTSP message");
   }
   size_t length = 0;
   while (lineEnd != std::string_view::npos) {
@@ -79,8 +98,12 @@ ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_
     }
     std::string name(Trim(line.substr(0, colon)));
     std::string value(Trim(line.substr(colon + 1)));
-    if (EqualsNoCase(name, "Content-Length") && !ParseLength(value, &length)) {
-      return ParseResult::kTooLarge;
+    if (EqualsNoCase(name, "Content-Length")) {
+      const std::optional<size_t> announced = ParseLength(value);
+      if (!announced) {
+        return invalid("Content-Length is not a number");
+      }
+      length = *announced;
     }
     parsed.headers.emplace_back(std::move(name), std::move(value));
   }

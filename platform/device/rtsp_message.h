@@ -23,17 +23,21 @@ struct RtspMessage {
 
   // Value of the first header of that name (case-insensitive), or empty.
   std::string Header(std::string_view name) const;
+  // Values of every header of that name, in order (WWW-Authenticate offers).
+  std::vector<std::string_view> AllHeaders(std::string_view name) const;
 };
 
 enum class ParseResult {
   kIncomplete,  // more bytes needed
   kComplete,    // one message parsed; `consumed` bytes used
-  kInvalid,     // not an RTSP message
+  kInvalid,     // not an RTSP message, or a header that cannot be read
   kTooLarge,    // over kMaxRtspMessageBytes, or announcing more
 };
 
-// Parses one message from the front of `bytes`.
-ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_t* consumed);
+// Parses one message from the front of `bytes`. On kInvalid, *problem (when
+// given) says what was wrong, as a literal.
+ParseResult ParseRtspMessage(std::string_view bytes, RtspMessage* message, size_t* consumed,
+                             std::string_view* problem = nullptr);
 
 // "METHOD uri RTSP/1.0\r\nCSeq: n\r\n" + each header + "User-Agent" + blank line.
 std::string BuildRtspRequest(std::string_view method, std::string_view uri, int cseq,

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/device/device.h"
 #include "platform/device/diagnostics.h"
 
 extern "C" {
 #include <libavcodec/codec_par.h>
 #include <libavcodec/defs.h>
 #include <libavcodec/packet.h>
-#include <libavutil/error.h>
 #include <libavutil/mem.h>
 }
 
@@ -21,7 +19,18 @@ namespace {
 // connect time is shorter: a camera at 1 frame/s still counts as alive.
 constexpr int kMinReadDeadlineMs = 1000;
 
-bool Retryable(DWORD error) { return error == NET_DVR_ERR_CONNECT || error == NET_DVR_ERR_TIMEOUT; }
+// Worth a new attempt: nothing answered, or not in time.
+bool Retryable(const Outcome& outcome) {
+  switch (outcome.kind) {
+    case OutcomeKind::kUnreachable:
+    case OutcomeKind::kConnectionLost:
+    case OutcomeKind::kTimedOut:
+    case OutcomeKind::kBusy:
+      return true;
+    default:
+      return false;
+  }
+}
 
 RtspClient::Clock::time_point After(int ms) {
   return RtspClient::Clock::now() + std::chrono::milliseconds(ms);
@@ -36,76 +45,73 @@ RtspSource::~RtspSource() {
   avcodec_parameters_free(&m_parameters);
 }
 
-DWORD RtspSource::Open(const SourceRequest& request, bool describeOnly) {
+Outcome RtspSource::Open(const SourceRequest& request, bool describeOnly) {
   Close();
-  DWORD error = NET_DVR_ERR_CONNECT;
+  Outcome outcome{OutcomeKind::kStopped};
   for (int attempt = 0; attempt < std::max(request.tries, 1); ++attempt) {
     if (m_stop != nullptr && m_stop->load()) {
       break;
     }
-    error = OpenOnce(request, describeOnly);
-    if (!Retryable(error)) {
+    outcome = OpenOnce(request, describeOnly);
+    if (!Retryable(outcome)) {
       break;
     }
   }
-  if (error != NET_DVR_NOERROR) {
+  if (!outcome.Ok()) {
     Close();
   }
-  return error;
+  return outcome;
 }
 
 // DESCRIBE, SETUP and PLAY on one connection; for UDP also the first packet,
 // since a device (or a firewall between) may accept UDP and never deliver it.
-DWORD RtspSource::Play(bool udp, RtspClient::Clock::time_point deadline) {
-  DWORD error = m_client.Setup(udp, deadline);
-  if (error != NET_DVR_NOERROR) {
-    return error;
+Outcome RtspSource::Play(bool udp, RtspClient::Clock::time_point deadline) {
+  Outcome outcome = m_client.Setup(udp, deadline);
+  if (outcome.Ok()) {
+    outcome = m_client.Play(deadline);
   }
-  error = m_client.Play(deadline);
-  if (error != NET_DVR_NOERROR || !udp) {
-    return error;
+  if (!outcome.Ok() || !udp) {
+    return outcome;
   }
-  const int got = m_client.ReadRtp(&m_packet, After(m_readDeadlineMs));
-  if (got <= 0) {
-    return got == 0 ? RtspClient::kTransportRefused : NET_DVR_ERR_CONNECT;
+  outcome = m_client.ReadRtp(&m_packet, After(m_readDeadlineMs));
+  if (outcome.kind == OutcomeKind::kTimedOut) {
+    return {OutcomeKind::kTransportRefused};  // set up, but silent: no status of the device's
   }
-  m_havePacket = true;
-  return NET_DVR_NOERROR;
+  m_havePacket = outcome.Ok();
+  return outcome;
 }
 
-DWORD RtspSource::OpenOnce(const SourceRequest& request, bool describeOnly) {
+Outcome RtspSource::OpenOnce(const SourceRequest& request, bool describeOnly) {
   m_readDeadlineMs = std::max(request.waitMs, kMinReadDeadlineMs);
   SdpVideo video;
-  DWORD error = m_client.Describe(request.target, After(request.waitMs), &video);
-  if (error != NET_DVR_NOERROR || describeOnly) {
+  Outcome outcome = m_client.Describe(request.target, After(request.waitMs), &video);
+  if (!outcome.Ok() || describeOnly) {
     m_client.Close();
-    return error;
+    return outcome;
   }
   m_udp = request.udp;
-  error = Play(m_udp, After(request.waitMs));
-  if (error == RtspClient::kTransportRefused) {
-    Diagnostics().Report(kDiagnoseTransport, "RTP over %s refused or silent, trying %s",
-                         m_udp ? "UDP" : "TCP", m_udp ? "TCP" : "UDP");
+  outcome = Play(m_udp, After(request.waitMs));
+  if (outcome.kind == OutcomeKind::kTransportRefused) {
+    Diagnostics().Report(kDiagnoseTransport, "RTP over %s: %s, trying %s", m_udp ? "UDP" : "TCP",
+                         OutcomeText(outcome).c_str(), m_udp ? "TCP" : "UDP");
+    ++Stats().transportFallbacks;
     // Once to the other transport, on a fresh session: a device that refused
     // one SETUP may keep the connection's state.
     m_client.Close();
     m_udp = !m_udp;
-    error = m_client.Describe(request.target, After(request.waitMs), &video);
-    if (error == NET_DVR_NOERROR) {
-      error = Play(m_udp, After(request.waitMs));
-    }
-    if (error == RtspClient::kTransportRefused) {
-      error = NET_DVR_ERR_STREAM;  // neither transport delivers
+    outcome = m_client.Describe(request.target, After(request.waitMs), &video);
+    if (outcome.Ok()) {
+      outcome = Play(m_udp, After(request.waitMs));
     }
   }
-  if (error != NET_DVR_NOERROR) {
+  if (!outcome.Ok()) {
     m_client.Close();
-    return error;
+    return outcome;
   }
   AVCodecParameters* parameters = avcodec_parameters_alloc();
   if (parameters == nullptr) {
     m_client.Close();
-    return NET_DVR_ERR_RESOURCE;
+    return {OutcomeKind::kNoResources};
   }
   parameters->codec_type = AVMEDIA_TYPE_VIDEO;
   parameters->codec_id = video.codec == VideoCodec::kH264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_HEVC;
@@ -115,7 +121,7 @@ DWORD RtspSource::OpenOnce(const SourceRequest& request, bool describeOnly) {
     if (parameters->extradata == nullptr) {
       avcodec_parameters_free(&parameters);
       m_client.Close();
-      return NET_DVR_ERR_RESOURCE;
+      return {OutcomeKind::kNoResources};
     }
     std::memcpy(parameters->extradata, video.parameterSets.data(), video.parameterSets.size());
     parameters->extradata_size = static_cast<int>(video.parameterSets.size());
@@ -127,24 +133,23 @@ DWORD RtspSource::OpenOnce(const SourceRequest& request, bool describeOnly) {
   m_reorderDone += m_reorder.Counts();
   m_reorder = RtpReorder{};
   m_haveTime = false;
-  return NET_DVR_NOERROR;
+  return {};
 }
 
-int RtspSource::Read(AVPacket* packet) {
+Outcome RtspSource::Read(AVPacket* packet) {
   if (m_depacketizer == nullptr) {
-    return AVERROR(EINVAL);
+    return {OutcomeKind::kConnectionLost};  // closed: nothing to read from
   }
   AccessUnit unit;
   while (!m_depacketizer->Pop(&unit)) {
-    const int got = NextPacket();
-    if (got <= 0) {
-      return got == 0 ? AVERROR(ETIMEDOUT) : AVERROR_EOF;
+    const Outcome got = NextPacket();
+    if (!got.Ok()) {
+      return got;
     }
     m_depacketizer->Push(m_packet.data(), m_packet.size());
   }
-  const int result = av_new_packet(packet, static_cast<int>(unit.bytes.size()));
-  if (result < 0) {
-    return result;
+  if (av_new_packet(packet, static_cast<int>(unit.bytes.size())) < 0) {
+    return {OutcomeKind::kNoResources};
   }
   std::memcpy(packet->data, unit.bytes.data(), unit.bytes.size());
   if (!m_haveTime) {
@@ -161,31 +166,28 @@ int RtspSource::Read(AVPacket* packet) {
   if (unit.key) {
     packet->flags |= AV_PKT_FLAG_KEY;
   }
-  return 0;
+  return {};
 }
 
-int RtspSource::NextPacket() {
+Outcome RtspSource::NextPacket() {
   const auto deadline = After(m_readDeadlineMs);
   for (;;) {
     if (m_reorder.Pop(&m_packet, RtspClient::Clock::now())) {
-      return 1;
+      return {};
     }
     if (!m_havePacket) {
       // Not past the moment a held packet stops waiting for the gap before it.
-      const int got = m_client.ReadRtp(&m_packet, std::min(deadline, m_reorder.HoldUntil()));
-      if (got < 0) {
-        return -1;
-      }
-      if (got == 0) {
-        if (RtspClient::Clock::now() >= deadline) {
-          return 0;
-        }
+      const Outcome got = m_client.ReadRtp(&m_packet, std::min(deadline, m_reorder.HoldUntil()));
+      if (got.kind == OutcomeKind::kTimedOut && RtspClient::Clock::now() < deadline) {
         continue;
+      }
+      if (!got.Ok()) {
+        return got;
       }
     }
     m_havePacket = false;
     if (!m_udp || m_reorder.Offer(m_packet, RtspClient::Clock::now())) {
-      return 1;
+      return {};
     }
   }
 }

@@ -12,7 +12,6 @@
 #include "platform/device/rtp_depacketizer.h"
 #include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_client.h"
-#include "platform/sys/types.h"
 
 struct AVCodecParameters;
 struct AVPacket;
@@ -36,13 +35,14 @@ class RtspSource {
 
   // describeOnly: the device answers and accepts the credentials, and has an
   // H.264 or H.265 video stream at the address; nothing is set up. Otherwise
-  // the stream is set up and playing. NET_DVR_NOERROR or the reason.
-  DWORD Open(const SourceRequest& request, bool describeOnly);
+  // the stream is set up and playing. Ok or the reason; kTransportRefused
+  // when neither transport delivers.
+  Outcome Open(const SourceRequest& request, bool describeOnly);
   // Whether the open stream came over UDP (it may differ from the request).
   bool Udp() const { return m_udp; }
-  // Next access unit: 0, or a negative AVERROR when the stream broke (device
-  // gone, nothing within the read deadline) or was stopped.
-  int Read(AVPacket* packet);
+  // Next access unit, or why the stream broke: kTimedOut (nothing within the
+  // read deadline), kConnectionLost, kNotFound (the session gone), kStopped.
+  Outcome Read(AVPacket* packet);
   // Codec, and the SDP's parameter sets as extradata; null when closed.
   const AVCodecParameters* Parameters() const;
   int ClockRate() const { return m_clockRate; }
@@ -52,14 +52,15 @@ class RtspSource {
     totals += m_reorder.Counts();
     return totals;
   }
+  // Of every session this source opened.
+  SessionStats& Stats() { return m_client.Stats(); }
   void Close();
 
  private:
-  DWORD OpenOnce(const SourceRequest& request, bool describeOnly);
-  DWORD Play(bool udp, RtspClient::Clock::time_point deadline);
-  // The next RTP packet, in sequence order over UDP, into m_packet: 1; 0 when
-  // nothing came within the read deadline; -1 when the stream broke.
-  int NextPacket();
+  Outcome OpenOnce(const SourceRequest& request, bool describeOnly);
+  Outcome Play(bool udp, RtspClient::Clock::time_point deadline);
+  // The next RTP packet, in sequence order over UDP, into m_packet.
+  Outcome NextPacket();
 
   const std::atomic<bool>* m_stop;
   RtspClient m_client;

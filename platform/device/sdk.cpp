@@ -10,6 +10,7 @@
 #include "platform/device/log_mask.h"
 #include "platform/device/real_play.h"
 #include "platform/device/rtsp_auth.h"
+#include "platform/device/rtsp_outcome.h"
 #include "platform/device/rtsp_source.h"
 #include "platform/device/rtsp_url.h"
 #include "platform/device/settings.h"
@@ -65,6 +66,37 @@ bool Initialised() {
   Layer& layer = TheLayer();
   std::lock_guard<std::mutex> lock(layer.mutex);
   return layer.initialised;
+}
+
+// The one place where a session's outcome becomes the SDK's error number.
+DWORD ErrorOf(const device::Outcome& outcome) {
+  using device::OutcomeKind;
+  switch (outcome.kind) {
+    case OutcomeKind::kAnswered:
+      return NET_DVR_NOERROR;
+    case OutcomeKind::kUnauthorised:
+    case OutcomeKind::kStaleNonce:
+      return NET_DVR_ERR_PASSWORD;
+    case OutcomeKind::kNotFound:
+      // 454 is the session, not the path: the stream answered but was lost.
+      return outcome.status == 454 ? NET_DVR_ERR_STREAM : NET_DVR_ERR_NO_SUCH_STREAM;
+    case OutcomeKind::kBusy:
+    case OutcomeKind::kTimedOut:
+    case OutcomeKind::kStopped:
+      return NET_DVR_ERR_TIMEOUT;
+    case OutcomeKind::kUnreachable:
+    case OutcomeKind::kConnectionLost:
+      return NET_DVR_ERR_CONNECT;
+    case OutcomeKind::kNoResources:
+      return NET_DVR_ERR_RESOURCE;
+    case OutcomeKind::kTransportRefused:  // after the fallback: neither transport delivers
+    case OutcomeKind::kRefused:
+    case OutcomeKind::kMalformedReply:
+    case OutcomeKind::kTooLarge:
+    case OutcomeKind::kUnsupportedMedia:
+      return NET_DVR_ERR_STREAM;
+  }
+  return NET_DVR_ERR_STREAM;
 }
 
 device::RtspTarget TargetFor(const Login& login, int channel, int streamType) {
@@ -187,11 +219,11 @@ LONG NET_DVR_Login_V30(const char* ip, WORD port, const char* user, const char* 
   // does not depend on the transports the device offers.
   const device::ConnectTime connect = device::CurrentConnectTime();
   device::RtspSource probe(nullptr);
-  const DWORD error =
+  const device::Outcome outcome =
       probe.Open({TargetFor(login, 1, 0), false, connect.waitMs, connect.tries}, true);
   probe.Close();
-  if (error != NET_DVR_NOERROR) {
-    return FailHandle(error);
+  if (!outcome.Ok()) {
+    return FailHandle(ErrorOf(outcome));
   }
 
   LONG handle = -1;
@@ -274,9 +306,9 @@ LONG NET_DVR_RealPlay_V40(LONG userId, NET_DVR_PREVIEWINFO* request, REALDATACAL
   }
   const LONG handle = target.handle;
   auto play = std::make_unique<device::RealPlay>(std::move(target));
-  const DWORD error = play->Open();
-  if (error != NET_DVR_NOERROR) {
-    return FailHandle(error);
+  const device::Outcome outcome = play->Open();
+  if (!outcome.Ok()) {
+    return FailHandle(ErrorOf(outcome));
   }
   {
     std::lock_guard<std::mutex> lock(layer.mutex);

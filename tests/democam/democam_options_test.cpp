@@ -57,6 +57,7 @@ TEST(DemoCamOptionsTest, DefaultsAreTheH264CameraWithDigestAndBothTransports) {
   EXPECT_EQ(o.codec, VideoCodec::kH264);
   EXPECT_EQ(o.audio, AudioCodec::kNone);
   EXPECT_TRUE(o.offerTcp && o.offerUdp);
+  EXPECT_EQ(o.refuseStatus, 461);
   EXPECT_EQ(o.auth, AuthMethod::kDigest);
   EXPECT_EQ(o.params, ParameterSets::kInband);
   EXPECT_EQ(o.bframes, 0);
@@ -86,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         AcceptedCase{{"--transports", "tcp"}, [](auto& o) { return o.offerTcp && !o.offerUdp; }},
         AcceptedCase{{"--transports", "udp"}, [](auto& o) { return !o.offerTcp && o.offerUdp; }},
         AcceptedCase{{"--transports", "udp,tcp"}, [](auto& o) { return o.offerTcp && o.offerUdp; }},
+        AcceptedCase{{"--refuse-status", "400"}, [](auto& o) { return o.refuseStatus == 400; }},
         AcceptedCase{{"--auth", "basic"}, [](auto& o) { return o.auth == AuthMethod::kBasic; }},
         AcceptedCase{{"--auth", "none"}, [](auto& o) { return o.auth == AuthMethod::kNone; }},
         AcceptedCase{{"--params", "sdp"}, [](auto& o) { return o.params == ParameterSets::kSdp; }},
@@ -105,6 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Args{"--codec", "h266"}, Args{"--codec", "H265"}, Args{"--audio", "pcmu"},
                       Args{"--transports", ""}, Args{"--transports", "tcp,"},
                       Args{"--transports", "tcp,tcp"}, Args{"--transports", "tcp,udp,http"},
+                      Args{"--refuse-status", "200"}, Args{"--refuse-status", "600"},
                       Args{"--auth", "ntlm"}, Args{"--params", "both"}, Args{"--bframes", "-1"},
                       Args{"--bframes", "17"}, Args{"--fps", "61"}, Args{"--codec"}));
 

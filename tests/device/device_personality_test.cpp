@@ -1,7 +1,8 @@
 // The device and player layers against the demo camera shaped like the
 // cameras coaches own: H.264 and H.265, parameter sets in band or only in the
 // SDP, audio before or after the video, B-frames, 50 frames/s, Digest, Basic
-// or no authentication, and a camera that offers one transport only.
+// or no authentication, and a camera that offers one transport only (refusing
+// the other with 461, 400 or 501).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -128,7 +129,11 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     0},
         Personality{"H265UdpOnlyAskedTcp", {"--codec", "h265", "--transports", "udp"}, true, 0, 1},
-        Personality{"H264TcpOnlyAskedUdp", {"--transports", "tcp"}, false, 1, 0}),
+        Personality{"H264TcpOnlyAskedUdp", {"--transports", "tcp"}, false, 1, 0},
+        Personality{"H264UdpOnlyRefuses400", {"--transports", "udp", "--refuse-status", "400"},
+                    false, 0, 1},
+        Personality{"H264TcpOnlyRefuses501", {"--transports", "tcp", "--refuse-status", "501"},
+                    false, 1, 0}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
 }  // namespace

@@ -5,18 +5,22 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/device/device.h"
 #include "platform/device/rtp_depacketizer.h"
 #include "platform/device/rtcp_report.h"
+#include "platform/device/retry_after.h"
 #include "platform/device/rtp_reorder.h"
 #include "platform/device/rtsp_auth.h"
 #include "platform/device/rtsp_message.h"
 #include "platform/device/rtsp_source.h"
 #include "platform/device/sdp.h"
+#include "tests/device/device_test_support.h"
 #include "tests/device/scripted_device.h"
 
 extern "C" {
@@ -57,6 +61,9 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"AnnouncesJustOverAMebibyte",
                     "RTSP/1.0 200 OK\r\nContent-Length: 1048577\r\n\r\n", ParseResult::kTooLarge},
         MessageCase{"LengthThatIsNoNumber", "RTSP/1.0 200 OK\r\nContent-Length: -5\r\n\r\n",
+                    ParseResult::kInvalid},
+        MessageCase{"LengthOfTwentyDigits",
+                    "RTSP/1.0 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n",
                     ParseResult::kTooLarge},
         MessageCase{"HeadersThatNeverEnd",
                     "RTSP/1.0 200 OK\r\n" + std::string(kMaxRtspMessageBytes, 'x'),
@@ -461,11 +468,11 @@ TEST_F(ScriptedDeviceTest, PacketsOutOfOrderOverUdpJoinIntoTheWholePicture) {
   testing_device::ScriptedDevice device(
       {testing_device::SdpWithAudioFirst(0), false, false, 0, false, sent});
   RtspSource source(nullptr);
-  ASSERT_EQ(source.Open({{"127.0.0.1", device.Port(), "", "", "/ch1/main"}, true, 2000}, false),
-            NET_DVR_NOERROR);
+  ASSERT_TRUE(
+      source.Open({{"127.0.0.1", device.Port(), "", "", "/ch1/main"}, true, 2000}, false).Ok());
   ASSERT_TRUE(source.Udp());
   AVPacket* packet = av_packet_alloc();
-  ASSERT_EQ(source.Read(packet), 0);
+  ASSERT_TRUE(source.Read(packet).Ok());
   EXPECT_EQ(Bytes(packet->data, packet->data + packet->size),
             (Bytes{0, 0, 0, 1, 0x65, 0xA, 0xB, 0xC}));
   EXPECT_NE(packet->flags & AV_PKT_FLAG_KEY, 0);
@@ -482,17 +489,144 @@ TEST_F(ScriptedDeviceTest, KeepAliveTurnsToGetParameterWhenTheDeviceListsIt) {
   const auto in = [](int ms) { return RtspClient::Clock::now() + std::chrono::milliseconds(ms); };
   RtspClient client(nullptr);
   SdpVideo video;
-  ASSERT_EQ(client.Describe({"127.0.0.1", device.Port(), "", "", "/ch1/main"}, in(2000), &video),
-            NET_DVR_NOERROR);
-  ASSERT_EQ(client.Setup(false, in(2000)), NET_DVR_NOERROR);
-  ASSERT_EQ(client.Play(in(2000)), NET_DVR_NOERROR);
+  ASSERT_TRUE(
+      client.Describe({"127.0.0.1", device.Port(), "", "", "/ch1/main"}, in(2000), &video).Ok());
+  ASSERT_TRUE(client.Setup(false, in(2000)).Ok());
+  ASSERT_TRUE(client.Play(in(2000)).Ok());
+  EXPECT_EQ(client.State(), SessionState::kPlaying);
   std::vector<uint8_t> packet;
-  EXPECT_EQ(client.ReadRtp(&packet, in(2500)), 0) << "no RTP comes over TCP";
+  EXPECT_EQ(client.ReadRtp(&packet, in(2500)).kind, OutcomeKind::kTimedOut)
+      << "no RTP comes over TCP";
   const std::vector<std::string> methods = device.Methods();
   ASSERT_GE(methods.size(), 2u);
   EXPECT_EQ(std::vector<std::string>(methods.end() - 2, methods.end()),
             (std::vector<std::string>{"OPTIONS", "GET_PARAMETER"}));
+  client.Close();
+  EXPECT_EQ(client.State(), SessionState::kClosed);
+  EXPECT_TRUE(testing_device::WaitFor([&] { return device.Methods().back() == "TEARDOWN"; }, 5000));
 }
+
+TEST(RetryAfter, TakesSecondsOrADateAndNothingElse) {
+  const auto now = std::chrono::system_clock::from_time_t(1717754400);  // Fri, 07 Jun 2024 10:00
+  EXPECT_EQ(RetryAfterMs(" 1 ", now), 1000);
+  EXPECT_EQ(RetryAfterMs("99999999999999", now), kMaxRetryAfterMs);
+  EXPECT_EQ(RetryAfterMs("Fri, 07 Jun 2024 10:00:02 GMT", now), 2000);
+  EXPECT_EQ(RetryAfterMs("Fri, 07 Jun 2024 09:59:00 GMT", now), 0) << "already past";
+  EXPECT_EQ(RetryAfterMs("Fri, 07 Juni 2024 10:00:02 GMT", now), std::nullopt);
+  EXPECT_EQ(RetryAfterMs("1.5", now), std::nullopt);
+  EXPECT_EQ(RetryAfterMs("", now), std::nullopt);
+}
+
+// One session with a device shaped by the row, asked for TCP through the
+// source: what the open comes to and over which transport; then pictures are
+// read until the row's condition holds on the device (or a read fails), and
+// the last read's outcome and the keep-alive failures counted are checked.
+using DeviceHolds = std::function<bool(const testing_device::ScriptedDevice&)>;
+
+struct SessionCase {
+  const char* name;
+  testing_device::ScriptedAnswers answers;
+  OutcomeKind opened;  // the open's outcome, its status and problem
+  int status;
+  std::string_view problem;
+  int describes;  // DESCRIBEs and SETUPs the device was sent
+  int setups;
+  bool udp;           // the transport it plays on
+  DeviceHolds until;  // null: read until a read fails
+  OutcomeKind readEnds;
+  bool keepAliveFailed;
+};
+
+void PrintTo(const SessionCase& c, std::ostream* out) { *out << c.name; }
+
+const DeviceHolds kNoReading = [](const testing_device::ScriptedDevice&) { return true; };
+// Pictures read at most: 20 s of a stream of one picture each 20 ms.
+constexpr int kMaxPictures = 1000;
+
+SessionCase TcpRefusedWith(const char* name, int status, OutcomeKind opened, bool fallsBack) {
+  testing_device::ScriptedAnswers answers{testing_device::SdpWithAudioFirst(0), true};
+  answers.refuseStatus = status;
+  return {name, answers, opened, fallsBack ? 0 : status, "", fallsBack ? 2 : 1,
+          fallsBack ? 2 : 1, fallsBack, kNoReading, OutcomeKind::kAnswered, false};
+}
+
+testing_device::ScriptedAnswers Streaming(testing_device::ScriptedAnswers answers) {
+  answers.sdp = testing_device::SdpWithAudioFirst(0);
+  answers.streamEveryMs = 20;
+  answers.sessionTimeoutS = 2;  // a keep-alive each second
+  return answers;
+}
+
+class SessionSteps : public ::testing::TestWithParam<SessionCase> {};
+
+TEST_P(SessionSteps, ComeToTheirTypedOutcomes) {
+  const SessionCase& c = GetParam();
+  testing_device::ScriptedDevice device(c.answers);
+  RtspSource source(nullptr);
+  const Outcome opened =
+      source.Open({{"127.0.0.1", device.Port(), "admin", "x", "/ch1/main"}, false, 2000}, false);
+  EXPECT_EQ(opened.kind, c.opened);
+  EXPECT_EQ(opened.status, c.status);
+  EXPECT_EQ(opened.problem, c.problem);
+  const std::vector<std::string> methods = device.Methods();
+  EXPECT_EQ(std::count(methods.begin(), methods.end(), "DESCRIBE"), c.describes);
+  EXPECT_EQ(device.Setups(), c.setups);
+  EXPECT_EQ(source.Stats().transportFallbacks, c.setups == 2 ? 1u : 0u);
+  if (!opened.Ok()) {
+    return;
+  }
+  EXPECT_EQ(source.Udp(), c.udp);
+  AVPacket* packet = av_packet_alloc();
+  Outcome read;
+  for (int pictures = 0; read.Ok() && !(c.until && c.until(device)) && pictures < kMaxPictures;
+       ++pictures) {
+    read = source.Read(packet);
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  EXPECT_EQ(read.kind, c.readEnds);
+  EXPECT_EQ(source.Stats().keepAliveFailures > 0, c.keepAliveFailed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, SessionSteps,
+    ::testing::Values(
+        TcpRefusedWith("Setup400", 400, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup406", 406, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup451", 451, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup461", 461, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup501", 501, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup505", 505, OutcomeKind::kAnswered, true),
+        TcpRefusedWith("Setup401", 401, OutcomeKind::kUnauthorised, false),
+        TcpRefusedWith("Setup404", 404, OutcomeKind::kNotFound, false),
+        // The nonce goes stale between the first keep-alive and the second:
+        // the second answers the new challenge, the session and stream go on.
+        SessionCase{"KeepAliveMeetsStaleNonce", Streaming({.staleNonceEveryMs = 1500}),
+                    OutcomeKind::kAnswered, 0, "", 2, 1, false,
+                    [](const auto& d) { return d.StaleRefusals() > 0 && d.KeepAlivesAnswered() > 1; },
+                    OutcomeKind::kAnswered, true},
+        SessionCase{"KeepAliveFindsSessionGone", Streaming({.keepAliveStatus = 454}),
+                    OutcomeKind::kAnswered, 0, "", 1, 1, false, nullptr, OutcomeKind::kNotFound,
+                    true},
+        SessionCase{"KeepAliveRefusedOnce", Streaming({.keepAliveStatus = 500}),
+                    OutcomeKind::kAnswered, 0, "", 1, 1, false,
+                    [](const auto& d) { return d.KeepAlivesAnswered() > 0; },
+                    OutcomeKind::kAnswered, true},
+        SessionCase{"BusyForASecond", Streaming({.busyForMs = 1000}), OutcomeKind::kAnswered, 0,
+                    "", 2, 1, false, kNoReading, OutcomeKind::kAnswered, false},
+        SessionCase{"LengthNoNumber",
+                    {.describeReply = "RTSP/1.0 200 OK\r\nContent-Length: ten\r\n\r\n"},
+                    OutcomeKind::kMalformedReply, 0, "Content-Length is not a number", 1, 0,
+                    false, kNoReading, OutcomeKind::kAnswered, false},
+        SessionCase{"HttpNotRtsp", {.describeReply = "HTTP/1.1 200 OK\r\n\r\n"},
+                    OutcomeKind::kMalformedReply, 0, "not an RTSP message", 1, 0, false,
+                    kNoReading, OutcomeKind::kAnswered, false},
+        SessionCase{"HugeBody", {.hugeBodyBytes = 2000000000LL}, OutcomeKind::kTooLarge, 0, "", 1,
+                    0, false, kNoReading, OutcomeKind::kAnswered, false},
+        SessionCase{"AudioOnly", {.sdp = "v=0\r\nm=audio 0 RTP/AVP 8\r\n"},
+                    OutcomeKind::kUnsupportedMedia, 0, "", 1, 0, false, kNoReading,
+                    OutcomeKind::kAnswered, false}),
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 }  // namespace
 }  // namespace device

@@ -63,7 +63,8 @@ GstRTSPMediaFactory* MakeFactory(GstRTSPServer* server, const CameraOptions& opt
   gst_rtsp_media_factory_set_launch(factory, LaunchLine(shape).c_str());
   // One pipeline per mount for all clients, as a camera has one encoder per stream.
   gst_rtsp_media_factory_set_shared(factory, TRUE);
-  // Only the transports offered; the server answers a SETUP of another with 461.
+  // Only the transports offered; RefuseTransport answers a SETUP of another
+  // before the server would (with 461).
   int protocols = 0;
   if (options.offerTcp) {
     protocols |= GST_RTSP_LOWER_TRANS_TCP;
@@ -110,7 +111,32 @@ void RequestKeyFrame(GstRTSPClient*, GstRTSPContext* ctx, gpointer) {
   gst_object_unref(bin);
 }
 
-void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer) {
+// A SETUP of a transport the camera does not offer, answered with the status
+// the options name: cameras refuse with 400, 406, 451, 501 or 505 as often
+// as with 461, the server's own answer. Offered ones are left to the server.
+GstRTSPStatusCode RefuseTransport(GstRTSPClient*, GstRTSPContext* ctx, gpointer data) {
+  const auto* options = static_cast<const CameraOptions*>(data);
+  gchar* asked = nullptr;
+  if (gst_rtsp_message_get_header(ctx->request, GST_RTSP_HDR_TRANSPORT, &asked, 0) != GST_RTSP_OK) {
+    return GST_RTSP_STS_OK;  // the server answers a SETUP without Transport itself
+  }
+  gchar** transports = g_strsplit(asked, ",", 0);
+  bool offered = false;
+  for (gchar** one = transports; *one != nullptr && !offered; ++one) {
+    GstRTSPTransport* transport = nullptr;
+    gst_rtsp_transport_new(&transport);
+    if (gst_rtsp_transport_parse(*one, transport) == GST_RTSP_OK) {
+      offered = (transport->lower_transport == GST_RTSP_LOWER_TRANS_TCP && options->offerTcp) ||
+                (transport->lower_transport != GST_RTSP_LOWER_TRANS_TCP && options->offerUdp);
+    }
+    gst_rtsp_transport_free(transport);
+  }
+  g_strfreev(transports);
+  return offered ? GST_RTSP_STS_OK : static_cast<GstRTSPStatusCode>(options->refuseStatus);
+}
+
+void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer options) {
+  g_signal_connect(client, "pre-setup-request", G_CALLBACK(&RefuseTransport), options);
   g_signal_connect(client, "pre-play-request", G_CALLBACK(&IgnoreRange), nullptr);
   g_signal_connect(client, "play-request", G_CALLBACK(&RequestKeyFrame), nullptr);
 }
@@ -139,7 +165,8 @@ void SetUpAuthentication(GstRTSPServer* server, const CameraOptions& options) {
 
 }  // namespace
 
-CameraServer::CameraServer(const CameraOptions& options) : m_server(gst_rtsp_server_new()) {
+CameraServer::CameraServer(const CameraOptions& options)
+    : m_server(gst_rtsp_server_new()), m_options(options) {
   gst_rtsp_server_set_address(m_server, options.address.c_str());
   gst_rtsp_server_set_service(m_server, std::to_string(options.port).c_str());
 
@@ -151,7 +178,7 @@ CameraServer::CameraServer(const CameraOptions& options) : m_server(gst_rtsp_ser
                                     MakeFactory(m_server, options, ShapeOf(options, 2, 4)));
   g_object_unref(mounts);
   SetUpAuthentication(m_server, options);
-  g_signal_connect(m_server, "client-connected", G_CALLBACK(&OnClientConnected), nullptr);
+  g_signal_connect(m_server, "client-connected", G_CALLBACK(&OnClientConnected), &m_options);
 }
 
 CameraServer::~CameraServer() {

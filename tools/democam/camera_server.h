@@ -21,6 +21,7 @@ class CameraServer {
 
  private:
   GstRTSPServer* m_server;
+  CameraOptions m_options;  // read by the clients' signal handlers
   guint m_sourceId = 0;  // the listening source on the main context, 0 before Start
 };
 

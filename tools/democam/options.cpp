@@ -116,7 +116,9 @@ std::string Usage() {
          "                     8 kHz, listed after the video) or aac (AAC, 16 kHz,\n"
          "                     listed before the video) (default none)\n"
          "  --transports T     RTP transports offered: tcp, udp or tcp,udp (default\n"
-         "                     tcp,udp); a SETUP asking for another is answered 461\n"
+         "                     tcp,udp); a SETUP asking for another is refused\n"
+         "  --refuse-status N  the status such a SETUP is answered with, 400..599\n"
+         "                     (default 461; cameras also send 400, 406, 451, 501, 505)\n"
          "  --auth M           client authentication: digest, basic or none (default\n"
          "                     digest)\n"
          "  --help             show this text\n"
@@ -174,6 +176,8 @@ ParseResult ParseOptions(int argc, char** argv) {
           &o.audio);
     } else if (name == "--transports") {
       valid = ParseTransports(value, &o.offerTcp, &o.offerUdp);
+    } else if (name == "--refuse-status") {
+      valid = ParseInt(value, 400, 599, &o.refuseStatus);
     } else if (name == "--auth") {
       valid = ParseChoice<AuthMethod>(value,
                                       {{"digest", AuthMethod::kDigest},

@@ -25,8 +25,9 @@ struct CameraOptions {
   int bitrateKbps = 2048;  // main stream; the sub stream gets a quarter
   VideoCodec codec = VideoCodec::kH264;
   AudioCodec audio = AudioCodec::kNone;
-  bool offerTcp = true;  // lower transports offered; SETUP of another gets 461
+  bool offerTcp = true;  // lower transports offered; SETUP of another gets refuseStatus
   bool offerUdp = true;
+  int refuseStatus = 461;  // what a SETUP of a transport not offered is answered
   AuthMethod auth = AuthMethod::kDigest;
   ParameterSets params = ParameterSets::kInband;
   int bframes = 0;  // B-frames between reference frames
