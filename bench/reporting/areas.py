@@ -200,6 +200,9 @@ def device(r):
         Row(f"Reconnections in a 120 s play whose Digest nonce goes stale every 30 s "
             f"({_fmt(r.figure('keepalive_stale_refusals'), 0)} keep-alives met a stale nonce)",
             r.figure("keepalive_stale_reconnects"), "", target=at_most(0)),
+        Row(f"Packets lost over UDP when each is up to 150 ms late at random, 20 s at 200 "
+            f"packets/s ({_fmt(r.figure('jitter_reordered_packets'), 0)} came after a later one)",
+            r.figure("jitter_lost_packets_200ms"), "", target=at_most(0)),
     ]
     cameras = [("h264", "H.264"), ("h265", "H.265"),
                ("h264_aac_sdp_noauth", "H.264, AAC first, parameter sets in the SDP only, no login"),
@@ -253,6 +256,13 @@ def pipeline(r):
             "% of a core", target=under(15, " %")),
         Row("Peak resident memory", r.figure("pipeline_peak_rss_mb"), "MiB",
             target=under_megabytes(100)),
+        Row("B-frames (1080p, 50 frames/s, two B-frames, UDP, 30 s): deviation of the sink's "
+            "picture interval from 20 ms, p99", r.figure("bframes_sink_interval_p99_dev_ms"), "ms",
+            target=at_most(5, " ms"), cause=_load(r, "pipeline_bench")),
+        Row("B-frames: pictures at the sink whose time stamp is below the one before",
+            r.figure("bframes_backward_steps"), "", target=at_most(0)),
+        Row("B-frames: pictures per second at the sink", r.figure("bframes_pictures_per_s"),
+            "per s"),
     ]
     return Area(
         "Pipeline end to end", ["pipeline_bench"], rows,

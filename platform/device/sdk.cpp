@@ -15,10 +15,6 @@
 #include "platform/device/rtsp_url.h"
 #include "platform/device/settings.h"
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
-
 namespace {
 
 struct Login {
@@ -133,7 +129,6 @@ BOOL NET_DVR_Init() {
   std::lock_guard<std::mutex> lock(layer.mutex);
   if (!layer.initialised) {
     device::InstallLogMask();
-    avformat_network_init();
     device::ResetSettings();
     layer.initialised = true;
   }
@@ -159,7 +154,6 @@ BOOL NET_DVR_Cleanup() {
     layer.logins.clear();
   }
   StopAll(std::move(plays));
-  avformat_network_deinit();
   return Succeed();
 }
 

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <random>
 
 namespace testing_device {
 namespace {
@@ -108,6 +110,9 @@ void ScriptedDevice::SendRtpTo(int port) {
 }
 
 struct ScriptedDevice::Session {
+  // Streamed UDP packets held back by the jitter, by when they leave.
+  std::multimap<Clock::time_point, std::vector<unsigned char>> delayed;
+  std::mt19937 random{7};  // the jitter's: the same every run
   int clientRtpPort = 0;  // set by a SETUP over UDP
   int channel = -1;       // interleaved RTP channel set up over TCP
   int udp = -1;           // socket the stream goes out of over UDP
@@ -284,8 +289,21 @@ int ScriptedDevice::Stream(int client, Session* session) {
       now - session->lastAlive > timeout) {
     return kPollMs;
   }
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<uint16_t>(session->clientRtpPort));
+  while (!session->delayed.empty() && session->delayed.begin()->first <= now) {
+    const std::vector<unsigned char>& held = session->delayed.begin()->second;
+    sendto(session->udp, held.data(), held.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    session->delayed.erase(session->delayed.begin());
+  }
   if (now < session->nextPacket) {
-    const auto untilNext = std::chrono::ceil<std::chrono::milliseconds>(session->nextPacket - now);
+    Clock::time_point next = session->nextPacket;
+    if (!session->delayed.empty()) {
+      next = std::min(next, session->delayed.begin()->first);
+    }
+    const auto untilNext = std::chrono::ceil<std::chrono::milliseconds>(next - now);
     return static_cast<int>(std::min<long long>(untilNext.count(), kPollMs));
   }
   session->nextPacket += std::chrono::milliseconds(m_answers.streamEveryMs);
@@ -301,10 +319,11 @@ int ScriptedDevice::Stream(int client, Session* session) {
   if (session->udp < 0) {
     session->udp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   }
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  to.sin_port = htons(static_cast<uint16_t>(session->clientRtpPort));
+  if (m_answers.udpJitterMs > 0) {
+    std::uniform_int_distribution<int> lateMs(0, m_answers.udpJitterMs);
+    session->delayed.emplace(now + std::chrono::milliseconds(lateMs(session->random)), rtp);
+    return 0;
+  }
   sendto(session->udp, rtp.data(), rtp.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
   return 0;
 }

@@ -33,6 +33,9 @@ struct ScriptedAnswers {
   // this often over the transport set up, while the session lives: until a
   // 454, or a session timeout without a keep-alive answered with success.
   int streamEveryMs = 0;
+  // > 0: over UDP each streamed packet leaves up to this much later than its
+  // turn, at random (a Wi-Fi bridge's late bursts): packets overtake each other.
+  int udpJitterMs = 0;
   int keepAliveStatus = 0;  // non-zero: the first keep-alive is answered with this status
   // > 0: Digest asked for every request (the response is not checked); the
   // nonce changes this often, and one that is no longer the current one is
