@@ -61,6 +61,7 @@ TEST(DemoCamOptionsTest, DefaultsAreTheH264CameraWithDigestAndBothTransports) {
   EXPECT_EQ(o.auth, AuthMethod::kDigest);
   EXPECT_EQ(o.params, ParameterSets::kInband);
   EXPECT_EQ(o.bframes, 0);
+  EXPECT_EQ(o.clock, ClockDrawing::kBoth);
   EXPECT_EQ(o.fps, 25);
 }
 
@@ -93,7 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
         AcceptedCase{{"--params", "sdp"}, [](auto& o) { return o.params == ParameterSets::kSdp; }},
         AcceptedCase{{"--bframes", "3"}, [](auto& o) { return o.bframes == 3; }},
         AcceptedCase{{"--fps", "50"}, [](auto& o) { return o.fps == 50; }},
-        AcceptedCase{{"--fps", "60"}, [](auto& o) { return o.fps == 60; }}));
+        AcceptedCase{{"--fps", "60"}, [](auto& o) { return o.fps == 60; }},
+        AcceptedCase{{"--clock", "strip"}, [](auto& o) { return o.clock == ClockDrawing::kStrip; }},
+        AcceptedCase{{"--clock", "text"}, [](auto& o) { return o.clock == ClockDrawing::kText; }}));
 
 class DemoCamRefusesTest : public ::testing::TestWithParam<Args> {};
 
@@ -109,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Args{"--transports", "tcp,tcp"}, Args{"--transports", "tcp,udp,http"},
                       Args{"--refuse-status", "200"}, Args{"--refuse-status", "600"},
                       Args{"--auth", "ntlm"}, Args{"--params", "both"}, Args{"--bframes", "-1"},
-                      Args{"--bframes", "17"}, Args{"--fps", "61"}, Args{"--codec"}));
+                      Args{"--bframes", "17"}, Args{"--fps", "61"}, Args{"--clock", "none"},
+                      Args{"--codec"}));
 
 }  // namespace
 }  // namespace democam

@@ -23,6 +23,7 @@ StreamShape ShapeOf(const CameraOptions& o, int divisor, int bitrateDivisor) {
   shape.bframes = o.bframes;
   shape.params = o.params;
   shape.audio = o.audio;
+  shape.clock = o.clock;
   return shape;
 }
 

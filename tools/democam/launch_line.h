@@ -10,6 +10,7 @@ namespace democam {
 
 // Element names that the media-configure handlers look up in a built media.
 inline constexpr const char* kClockElement = "clock";       // the text overlay
+inline constexpr const char* kStripElement = "strip";       // where the clock strip is drawn
 inline constexpr const char* kParameterElement = "params";  // the video parser
 
 struct StreamShape {
@@ -21,6 +22,7 @@ struct StreamShape {
   int bframes = 0;
   ParameterSets params = ParameterSets::kInband;
   AudioCodec audio = AudioCodec::kNone;
+  ClockDrawing clock = ClockDrawing::kBoth;
 };
 
 std::string LaunchLine(const StreamShape& shape);

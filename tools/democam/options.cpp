@@ -121,6 +121,10 @@ std::string Usage() {
          "                     (default 461; cameras also send 400, 406, 451, 501, 505)\n"
          "  --auth M           client authentication: digest, basic or none (default\n"
          "                     digest)\n"
+         "  --clock C          how the picture shows the wall clock: text, strip (a row\n"
+         "                     of blocks along the bottom that tests read back: the\n"
+         "                     milliseconds since 1970 in 48 bits and a checksum) or\n"
+         "                     both (default both)\n"
          "  --help             show this text\n"
          "\n"
          "When it listens it prints one line to stdout:\n"
@@ -176,6 +180,12 @@ ParseResult ParseOptions(int argc, char** argv) {
           &o.audio);
     } else if (name == "--transports") {
       valid = ParseTransports(value, &o.offerTcp, &o.offerUdp);
+    } else if (name == "--clock") {
+      valid = ParseChoice<ClockDrawing>(value,
+                                        {{"both", ClockDrawing::kBoth},
+                                         {"text", ClockDrawing::kText},
+                                         {"strip", ClockDrawing::kStrip}},
+                                        &o.clock);
     } else if (name == "--refuse-status") {
       valid = ParseInt(value, 400, 599, &o.refuseStatus);
     } else if (name == "--auth") {
