@@ -22,6 +22,7 @@
 #include "session/SessionControl.h"
 #include "session/Snapshot.h"
 #include "session/StreamRing.h"
+#include "web/WebServer.h"
 #include "worklog/WorkLog.h"
 
 namespace {
@@ -89,6 +90,8 @@ BOOL CTarnviewDlg::OnInitDialog() {
   m_pDisplayDlg->Create(IDD_DISPLAY_DIALOG, this);
   // 9.
   ReadLocalConfig();
+  // The web screens serve from now to the program's end, session or not.
+  StartWebServer(g_settings.webListen);
   // 10.
   CreateCaptureDirectory();
   // 11.
@@ -155,6 +158,8 @@ void CTarnviewDlg::OnDestroy() {
   EndRunningSession(*this);
   // Clips asked for are written before the program goes (a second or so each).
   g_clipSaver.Stop();
+  // No page is served once the stream history may be gone.
+  StopWebServer();
   // 2.
   NET_DVR_Cleanup();
   // 3.

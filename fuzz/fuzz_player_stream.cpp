@@ -14,12 +14,13 @@
 
 #include "platform/player/player.h"
 #include "platform/player/stream_header.h"
+#include "platform/stream/ts.h"
 #include "platform/player/video_sink.h"
 #include "tests/player/ts_maker.h"
 
 namespace {
 
-constexpr size_t kTsPacket = player::kTsPacketBytes;
+constexpr size_t kTsPacket = stream::kTsPacketBytes;
 // A header is PAT and PMT, with an SDT in front as the device writes it; one
 // more packet of slack for mutated ones.
 constexpr size_t kMaxHeaderPackets = 4;

@@ -1,0 +1,18 @@
+// The files the web screens serve, built into the program (a pool has no
+// internet, and an installed program finds them wherever it runs): the viewer
+// page, its script, and hls.js from the npm registry at the version
+// web/npm/package-lock.json pins.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+struct WebAsset {
+  std::string_view bytes;
+  const char* type;  // Content-Type
+};
+
+// The viewer page (HTML).
+std::string_view ViewerPage();
+// The script at `path` ("/viewer.js", "/hls.min.js"); none for any other path.
+std::optional<WebAsset> FindAsset(std::string_view path);
