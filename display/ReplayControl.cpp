@@ -12,6 +12,7 @@
 #include "session/DecThread.h"
 #include "session/StreamHistory.h"
 #include "session/StreamIntake.h"
+#include "web/WebServer.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ namespace {
 // the decoder and the presenter's queue hold about one at 25/s.
 constexpr int kShownLagPictures = 1;
 constexpr int64_t kNewestPts = INT64_MAX;
+// W shows the viewer address this long: time to take a phone out and scan it.
+constexpr int kAddressShowMs = 20000;
 
 bool SessionRuns() { return g_hDecThread.load() != nullptr; }
 
@@ -61,6 +64,9 @@ bool ReplayControl::eventFilter(QObject* watched, QEvent* event) {
       return true;
     case Qt::Key_S:
       if (!repeat) SaveClip();
+      return true;
+    case Qt::Key_W:
+      if (!repeat) m_pSurface->ShowAddress(QString::fromStdString(ViewerAddress()), kAddressShowMs);
       return true;
     default:
       return QObject::eventFilter(watched, event);

@@ -2,7 +2,7 @@
 // (only while it has the keyboard focus, so typing in other programs is never
 // caught): R replays the last "replaySeconds" slowed to "replaySpeed", Space
 // freezes the picture and Left/Right then step through the stream history, S
-// keeps a clip. They do nothing while no session runs; Escape and C stay with
+// keeps a clip, W shows the web screens' address and its QR code. They do nothing while no session runs; Escape and C stay with
 // the system-wide watcher.
 #pragma once
 

@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QResizeEvent>
 
+#include "display/QrCode.h"
 #include "platform/ui/handles.h"
 
 VideoSurface::VideoSurface(QWidget* window) : QWidget(window) {
@@ -18,6 +19,12 @@ VideoSurface::VideoSurface(QWidget* window) : QWidget(window) {
   Follow(window->size());
   // Hidden until the first picture: the window's own face shows until then.
   hide();
+  m_addressTimer.setSingleShot(true);
+  connect(&m_addressTimer, &QTimer::timeout, this, [this] {
+    m_strAddress.clear();
+    m_qrCode = QImage();
+    update();
+  });
   m_hReplay = ui::RegisterWindow(this, 0, 0, 0);
   player::RegisterVideoSink(m_hReplay, &m_replaySink);
 }
@@ -34,6 +41,14 @@ void VideoSurface::ShowLive() {
 void VideoSurface::ShowReplay(const QString& marker) {
   m_source = Source::kReplay;
   m_strMarker = marker;
+  update();
+}
+
+void VideoSurface::ShowAddress(const QString& address, int forMs) {
+  m_strAddress = address.isEmpty() ? QString::fromUtf8("网页画面未开启（webListen=0，或端口无法打开）")
+                                   : address;
+  m_qrCode = address.isEmpty() ? QImage() : QrCodeImage(address);
+  m_addressTimer.start(forMs);
   update();
 }
 
@@ -146,6 +161,34 @@ void VideoSurface::paintEvent(QPaintEvent*) {
   if (!m_strMarker.isEmpty()) {
     DrawMarker(painter, picture);
   }
+  if (!m_strAddress.isEmpty()) {
+    DrawAddress(painter, picture);
+  }
+}
+
+void VideoSurface::DrawAddress(QPainter& painter, const QRect& picture) {
+  // A white card in the picture's bottom right corner: the code a third of
+  // the picture's height (whole pixels a module, so it stays sharp), the
+  // address under it for a laptop's keyboard.
+  QFont font = painter.font();
+  font.setPixelSize(std::max(12, picture.height() / 45));
+  painter.setFont(font);
+  const int pad = font.pixelSize();
+  const int scale = m_qrCode.isNull() ? 0 : std::max(2, picture.height() / 3 / m_qrCode.width());
+  const QSize code = m_qrCode.size() * scale;
+  const QRect text = painter.fontMetrics().boundingRect(m_strAddress);
+  const int width = std::max(code.width(), text.width()) + 2 * pad;
+  const int height = code.height() + text.height() + 2 * pad;
+  const QRect card(picture.right() - width - pad, picture.bottom() - height - pad, width, height);
+  painter.fillRect(card, Qt::white);
+  if (!m_qrCode.isNull()) {
+    painter.drawImage(QRect(QPoint(card.center().x() - code.width() / 2, card.top() + pad / 2), code),
+                      m_qrCode);
+  }
+  painter.setPen(Qt::black);
+  painter.drawText(QRect(card.left(), card.bottom() - text.height() - pad / 2, card.width(),
+                         text.height()),
+                   Qt::AlignCenter, m_strAddress);
 }
 
 void VideoSurface::DrawMarker(QPainter& painter, const QRect& picture) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
 class QPainter;
@@ -37,6 +38,9 @@ class VideoSurface : public QWidget, public player::VideoSink {
   Source Showing() const { return m_source; }
   // Time stamp of the picture shown (90 kHz), -1 for none (GUI thread).
   int64_t ShownPts();
+  // Shows `address` and its QR code in the bottom right corner for `forMs`
+  // (GUI thread); an empty address says that the web screens are off.
+  void ShowAddress(const QString& address, int forMs);
   // Handle of the replay port's window: its pictures arrive there (GUI thread).
   HWND ReplayWindow() const { return m_hReplay; }
 
@@ -55,6 +59,7 @@ class VideoSurface : public QWidget, public player::VideoSink {
  private:
   void Follow(const QSize& size);
   void DrawMarker(QPainter& painter, const QRect& picture);
+  void DrawAddress(QPainter& painter, const QRect& picture);
   void Take(const player::PictureRef& picture);  // any thread: becomes the newest
   void TakeReplayPicture(const player::PictureRef& picture);  // replay port's thread
 
@@ -76,6 +81,9 @@ class VideoSurface : public QWidget, public player::VideoSink {
   std::atomic<Source> m_source{Source::kLive};
   std::atomic<int64_t> m_llStepWanted{-1};  // time stamp of the replay picture to show while frozen, -1 none
   QString m_strMarker;                 // GUI thread; drawn over replay pictures
+  QString m_strAddress;                // GUI thread; the viewer address while it shows
+  QImage m_qrCode;                     // GUI thread; its QR code, a pixel a module
+  QTimer m_addressTimer;               // GUI thread; ends the address's showing
 
   std::mutex m_mutex;  // held only to hand the newest picture over, never while painting
   player::PictureRef m_latest;        // guarded by m_mutex

@@ -37,6 +37,9 @@ class AppFixture : public ::testing::Test {
     fakedevice::Reset();
     fakeplayer::Reset();
     g_lPlayPort = -1;
+    // The web screens stay off unless a test turns them on: they would listen
+    // on every address of the machine.
+    WriteConfig("[SysParam]\nwebListen=0\n");
   }
 
   void TearDown() override {

@@ -10,6 +10,7 @@ extern "C" {
 #include <mutex>
 
 #include "display/DisPlayDlg.h"
+#include "display/QrCode.h"
 #include "display/ReplayControl.h"
 #include "display/VideoSurface.h"
 #include "platform/player/decoded_picture.h"
@@ -226,6 +227,24 @@ TEST(ReplayMarkerText, SpeedsAsTheCoachSetThem) {
   for (const auto& [speed, text] : cases) {
     EXPECT_EQ(ReplayMarker(speed).toStdString(), text) << speed;
   }
+}
+
+TEST(ViewerAddressCode, IsAReadableQrCodeOrNoneWhenTheTextCannotBeOne) {
+  const QImage code = QrCodeImage("http://192.168.1.20:8080/view?t=0123456789abcdef0123456789abcdef");
+  ASSERT_FALSE(code.isNull());
+  ASSERT_EQ(code.width(), code.height());
+  // A version 1 to 40 code (21 to 177 modules) inside 4 modules of quiet zone.
+  const int modules = code.width() - 8;
+  EXPECT_EQ((modules - 17) % 4, 0);
+  const auto dark = [&](int x, int y) { return qGray(code.pixel(x + 4, y + 4)) < 128; };
+  // The three finder patterns: a dark ring, a light ring, a dark core.
+  for (const auto& [left, top] : {std::pair{0, 0}, std::pair{modules - 7, 0}, std::pair{0, modules - 7}}) {
+    EXPECT_TRUE(dark(left, top) && dark(left + 6, top + 6)) << left << "," << top;
+    EXPECT_FALSE(dark(left + 1, top + 1)) << left << "," << top;
+    EXPECT_TRUE(dark(left + 3, top + 3)) << left << "," << top;
+  }
+  EXPECT_FALSE(qGray(code.pixel(0, 0)) < 128) << "the quiet zone is light";
+  EXPECT_TRUE(QrCodeImage(QString(5000, 'x')).isNull()) << "more than any code holds";
 }
 
 TEST_F(DisplayDialog, DroppedPictureIsNotShownAgainUntilANewOneComes) {

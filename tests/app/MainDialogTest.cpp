@@ -12,6 +12,9 @@
 #include "session/StreamIntake.h"
 #include "session/StreamRing.h"
 #include "tests/app/AppFixture.h"
+#include "tests/device/device_test_support.h"
+#include "tests/web/http_client.h"
+#include "web/WebTokens.h"
 
 namespace {
 
@@ -30,6 +33,7 @@ class MainDialog : public AppFixture {
 };
 
 TEST_F(MainDialog, StartsUpFromTheDefaultsWithStartFocusedAndDisplayHidden) {
+  std::remove("config.ini");
   CTarnviewDlg dlg;
   bool checked = false;
   Soon([&] {
@@ -238,6 +242,27 @@ TEST_F(MainDialog, StartButtonRunsASessionThatTheCloseOfTheDialogEnds) {
   const auto stop = std::find(names.begin(), names.end(), "NET_DVR_StopRealPlay");
   const auto cleanup = std::find(names.begin(), names.end(), "NET_DVR_Cleanup");
   EXPECT_LT(stop, cleanup);
+}
+
+TEST_F(MainDialog, WebScreensAnswerFromTheDialogsStartToTheProgramsEnd) {
+  const uint16_t port = testing_device::LoopbackSocket(false).Port();  // nothing listens there
+  WriteConfig("[SysParam]\nwebListen=" + std::to_string(port) + "\n");
+  CTarnviewDlg dlg;
+  Soon([&] {
+    webtest::Client bare(port);
+    bare.Send(webtest::Get("/status"));
+    EXPECT_EQ(webtest::Status(bare.ReadAll()), 403) << "no token";
+    const std::string ini = testutil::ReadFile(m_dir.Path() + "/web.ini");
+    const size_t at = ini.find("viewToken=") + std::string("viewToken=").size();
+    webtest::Client viewer(port);
+    viewer.Send(webtest::Get("/status?t=" + ini.substr(at, kTokenHexDigits)));
+    const std::string reply = viewer.ReadAll();
+    EXPECT_EQ(webtest::Status(reply), 200);
+    EXPECT_NE(reply.find("\"session\":false"), std::string::npos) << reply;
+    dlg.EndDialog(IDCANCEL);
+  });
+  dlg.DoModal();
+  EXPECT_FALSE(webtest::Client(port).Connected()) << "still listening after the dialog";
 }
 
 }  // namespace

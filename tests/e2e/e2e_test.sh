@@ -138,6 +138,9 @@ port="$(awk '/democam ready/ {print $NF}' "$scratch/camera.out")"
 printf '[SysParam]\nip=127.0.0.1\nport=%s\nusr=admin\npwd=60917\ndelaytime=%s\ndwStreamType=0\ndwLinkMode=0\n' \
   "$port" "$delay_s" >"$work/config.ini"
 printf 'replaySeconds=%s\nreplaySpeed=%s\n' "$replay_s" "$replay_speed" >>"$work/config.ini"
+# The web screens on a port of their own, where nothing else listens.
+web_port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+printf 'webListen=%s\n' "$web_port" >>"$work/config.ini"
 
 step "first run: start-up"
 start_program
@@ -178,6 +181,28 @@ changed="$(compare -metric AE -fuzz 10% "$shots/3-delayed-picture.png" \
   "$shots/4-delayed-picture-1s-later.png" null: 2>&1 || true)"
 awk -v n="${changed%% *}" 'BEGIN { exit !(n > 2000) }' || fail "the picture does not change over time ($changed pixels differ)"
 echo "$changed pixels changed in 1 s"
+
+step "web screens: the session behind the viewer token"
+# The status line, then the body; the token never printed.
+web_get() {
+  python3 - "$1" <<'PY'
+import sys, urllib.error, urllib.request
+try:
+    reply = urllib.request.urlopen(sys.argv[1], timeout=5)
+    print(reply.status)
+    print(reply.read().decode(errors="replace"))
+except urllib.error.HTTPError as error:
+    print(error.code)
+PY
+}
+token="$(sed -n 's/^viewToken=//p' "$work/web.ini")"
+[ "${#token}" -eq 32 ] || fail "no viewer token in web.ini"
+[ "$(web_get "http://127.0.0.1:$web_port/status" | head -1)" = 403 ] \
+  || fail "the web screens answer without a token"
+web_get "http://127.0.0.1:$web_port/status?t=$token" | grep '"session":true' >/dev/null \
+  || fail "the web screens do not see the session"
+wait_for 10 eval 'web_get "http://127.0.0.1:$web_port/live.m3u8?t=$token" | grep "#EXTINF" >/dev/null' \
+  || fail "no segment in the web screens' playlist"
 
 step "snapshot: C"
 capture="$home/Pictures/Capture"
