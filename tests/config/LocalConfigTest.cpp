@@ -163,6 +163,30 @@ TEST_F(ReadLocalConfigTest, OptionalRingSizeIsKeptWithinItsRangeWithoutChangingT
   }
 }
 
+TEST_F(ReadLocalConfigTest, HistoryAndWebKeysAreKeptWithinTheirRangesWithoutChangingTheSummary) {
+  struct Case {
+    const char* lines;
+    int32_t historyMB;
+    int32_t webListen;
+  };
+  const Case cases[] = {
+      {"", 128, 8080},
+      {"historyMB=256\nwebListen=9000\n", 256, 9000},
+      {"historyMB=8\nwebListen=0\n", 32, 0},  // 0 turns the web screens off
+      {"historyMB=4096\nwebListen=70000\n", 1024, 65535},
+      {"historyMB=-1\nwebListen=-1\n", 128, 8080},
+      // Neither key is found inside another's name, nor any other key inside theirs.
+      {"ringMB=100\nhistoryMB=64\nwebListen=8081\n", 64, 8081}};
+  for (const Case& c : cases) {
+    const size_t logged = Log().size();
+    Load(std::string("[SysParam]\nip=127.0.0.1\n") + c.lines);
+    EXPECT_EQ(g_settings.historyMB, c.historyMB) << c.lines;
+    EXPECT_EQ(g_settings.webListen, c.webListen) << c.lines;
+    EXPECT_EQ(g_settings.ip, "127.0.0.1") << c.lines;
+    EXPECT_EQ(Log().substr(logged), kDefaultSummary) << c.lines;
+  }
+}
+
 TEST_F(ReadLocalConfigTest, ReplayKeysAreKeptWithinTheirRangesWithoutChangingTheSummary) {
   struct Case {
     const char* lines;
