@@ -28,6 +28,11 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/res/tarnview.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
+# The program carries hls.js (Apache-2.0) for the web screens: its licence
+# goes with it.
+install(FILES ${PROJECT_SOURCE_DIR}/web/npm/node_modules/hls.js/LICENSE
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarnview RENAME hls.js-LICENSE)
+
 # The demo camera ships beside the program, so that a coach can try Tarnview
 # without a camera; its name says whose it is, in a folder shared with every
 # other package.
