@@ -8,6 +8,7 @@
 (function () {
   const TEXTS = {
     waiting: '等待教学开始…',
+    filling: (s) => '正在积累延时画面，还需 ' + s + ' 秒…',
     marker: (s) => '延时 ' + s + ' 秒',
     noH265: '此浏览器无法解码 H.265 视频。请在摄像机上选用 H.264 编码的辅码流（dwStreamType=1）。',
     noHls: '此浏览器无法播放 HLS 视频。',
@@ -16,10 +17,25 @@
   const STEER_EVERY_MS = 250;        // how often the delay is looked at
   const STATUS_EVERY_MS = 2000;      // how often the session's state is asked for
   const SEEK_BEYOND_MS = 1000;       // further off than this: a seek, not a nudge
-  const KEEP_WITHIN_MS = 40;         // this close: normal speed
-  const RATE_PER_MS = 1 / 4000;      // nudge: 1 % faster per 40 ms late
+  // Nudging starts beyond NUDGE_BEYOND_MS and goes on until SETTLED_WITHIN_MS:
+  // stopping at the edge would leave the picture there for good.
+  const NUDGE_BEYOND_MS = 40;
+  const SETTLED_WITHIN_MS = 10;
+  const SEEK_LEAD_WEIGHT = 0.5;      // share of the last seek's time in the estimate
+  const MAX_SEEK_LEAD_MS = 500;      // a seek that waited for the network says little of the next
+  // Nudge: 1 % faster per 15 ms late, so an error halves in about a second
+  // (steered every 250 ms: each step takes a sixth of the error off).
+  const RATE_PER_MS = 1 / 1500;
   const MAX_NUDGE = 0.08;            // never more than 8 % off normal speed
   const CLOCK_SAMPLES = 5;           // round trips to learn the server's clock
+  // A picture is listed once its key-frame group is whole, and seen at the
+  // next playlist reload (one segment later at most): the delay is at least
+  // two of the longest segments, and a second for the fetch.
+  const LEAST_SEGMENTS = 2;
+  const FETCH_SECONDS = 1;
+  // Once the history slides, its oldest group goes at every new one: the
+  // picture shown keeps two segments clear of it.
+  const OLDEST_CLEARANCE_SEGMENTS = 2;
 
   const params = new URLSearchParams(location.search);
   const token = params.get('t') || '';
@@ -30,10 +46,19 @@
   const delayBox = document.getElementById('delay');
 
   let offsetMs = 0;          // server clock minus ours
-  let delayMs = 0;           // wanted: server now minus the shown picture's arrival
-  let historySeconds = 0;    // how far back the server holds the stream
-  let generation = null;     // the session being played
+  let wantedS = 0;           // the delay asked for (address or box), s; 0 before it is known
+  let ceilingS = Infinity;   // the most the sliding history holds, s; only ever lowered
+  let delayMs = 0;           // kept: server now minus the shown picture's arrival
+  let generation = null;     // the session being played, or waited for
+  let history = null;        // what the playlist says: see learnHistory
+  let firstNumber = null;    // the oldest segment's number when this session was first seen
   let hls = null;
+  let playing = false;       // a player runs (else the page waits for a session or its history)
+  let nudging = false;       // the rate is off normal until the error is small
+  // A seek lands this long after it is asked for (decoding from the key frame
+  // before): seeks aim that far ahead, or every one lands that much late.
+  let seekLeadMs = 0;
+  let seekAskedAt = null;    // performance.now() of the seek under way
 
   function say(text) {
     notice.textContent = text || '';
@@ -42,16 +67,41 @@
 
   function showDelay() {
     const seconds = Math.round(delayMs / 1000);
-    marker.textContent = TEXTS.marker(seconds);
+    marker.textContent = seconds ? TEXTS.marker(seconds) : '';
     if (document.activeElement !== delayBox) {
-      delayBox.value = String(seconds);
+      delayBox.value = String(seconds || wantedS);
     }
   }
 
-  function setDelay(seconds) {
-    const most = Math.max(1, Math.floor(historySeconds) || 1);
-    delayMs = Math.min(Math.max(1, Math.round(seconds)), Math.max(most, 1)) * 1000;
+  function leastSeconds() {
+    return history ? Math.ceil(LEAST_SEGMENTS * history.targetS + FETCH_SECONDS) : 1;
+  }
+
+  // The delay kept: the one asked for, within what segments can serve and,
+  // once the history slides, what it holds. The ceiling only comes down, so
+  // that the oldest group's coming and going does not move the picture.
+  function keepDelay() {
+    if (!wantedS) {
+      return;
+    }
+    let keptS = Math.max(wantedS, leastSeconds());
+    if (history && history.sliding) {
+      const heldS = Math.floor((serverNow() - history.oldestMs) / 1000 -
+                               OLDEST_CLEARANCE_SEGMENTS * history.targetS);
+      if (keptS > heldS) {
+        ceilingS = Math.min(ceilingS, Math.max(heldS, leastSeconds()));
+      }
+      delayBox.max = ceilingS === Infinity ? '' : String(ceilingS);
+    }
+    delayBox.min = String(leastSeconds());
+    delayMs = Math.min(keptS, ceilingS) * 1000;
     showDelay();
+  }
+
+  function setDelay(seconds) {
+    wantedS = Math.max(1, Math.round(seconds) || 1);
+    ceilingS = Infinity;
+    keepDelay();
   }
 
   async function learnClock() {
@@ -69,6 +119,25 @@
   }
 
   function serverNow() { return Date.now() + offsetMs; }
+
+  // What the playlist text tells of the history: its oldest segment's number
+  // and arrival (ms, server clock), its longest segment (s), and whether it
+  // slides (its oldest segment left since this session was first seen).
+  function learnHistory(playlist) {
+    const number = /#EXT-X-MEDIA-SEQUENCE:(\d+)/.exec(playlist);
+    const date = /#EXT-X-PROGRAM-DATE-TIME:(\S+)/.exec(playlist);
+    const target = /#EXT-X-TARGETDURATION:(\d+)/.exec(playlist);
+    if (!number || !date || !target) {
+      return;
+    }
+    const first = Number(number[1]);
+    if (firstNumber === null) {
+      firstNumber = first;
+    }
+    history = {oldestMs: Date.parse(date[1]), targetS: Number(target[1]),
+               sliding: first > firstNumber};
+    keepDelay();
+  }
 
   // The arrival time of the picture shown, ms of the server's clock.
   function shownArrival() {
@@ -93,15 +162,17 @@
       hls.destroy();
       hls = null;
     }
+    playing = false;
     video.removeAttribute('src');
     video.load();
   }
 
   // The position in the video whose picture arrived at `arrival`, from the
-  // playlist's fragments; null before they are known.
+  // playlist's fragments; null before they are known or when none is that old.
   function positionOf(arrival) {
     const details = hls && hls.levels && hls.levels[0] && hls.levels[0].details;
-    if (!details || !details.fragments.length) {
+    if (!details || !details.fragments.length ||
+        !(details.fragments[0].programDateTime <= arrival)) {
       return null;
     }
     let chosen = details.fragments[0];
@@ -113,36 +184,35 @@
     return chosen.start + (arrival - chosen.programDateTime) / 1000;
   }
 
-  function startPlayer(codec) {
+  function startPlayer() {
     stopPlayer();
-    if (!canDecode(codec)) {
-      say(TEXTS.noH265);
-      return;
-    }
+    playing = true;
     say('');
     const source = withToken('/live.m3u8');
     if (window.Hls && Hls.isSupported()) {
       hls = new Hls({
-        // The page keeps the delay itself: hls.js must not chase the live edge.
+        // The page keeps the delay itself: hls.js must not chase the live
+        // edge, and loads from where the delay places the picture.
+        autoStartLoad: false,
         liveSyncDuration: delayMs / 1000,
         liveMaxLatencyDuration: delayMs / 1000 + 24 * 3600,
         maxLiveSyncPlaybackRate: 1,
         backBufferLength: 10,
         maxBufferLength: 10,
       });
-      hls.on(Hls.Events.LEVEL_LOADED, (event, data) => {
-        if (video.dataset.placed !== String(generation)) {
-          const position = positionOf(serverNow() - delayMs);
-          if (position !== null) {
-            video.currentTime = Math.max(position, data.details.fragments[0].start);
-            video.dataset.placed = String(generation);
-          }
+      let loading = false;
+      hls.on(Hls.Events.LEVEL_LOADED, () => {
+        const position = positionOf(serverNow() - delayMs);
+        if (!loading && position !== null) {
+          loading = true;
+          hls.startLoad(position);
         }
       });
       hls.on(Hls.Events.ERROR, (event, data) => {
         if (data.fatal && data.type === Hls.ErrorTypes.MEDIA_ERROR) {
           hls.recoverMediaError();
         } else if (data.fatal) {
+          stopPlayer();
           generation = null;  // the next status poll starts afresh
         }
       });
@@ -159,23 +229,47 @@
 
   function steer() {
     const arrival = shownArrival();
-    if (arrival === null || video.paused || video.readyState < 2) {
+    if (!playing || arrival === null || video.paused || video.readyState < 2) {
       return;
     }
     const errorMs = serverNow() - arrival - delayMs;  // > 0: the picture is too old
     if (Math.abs(errorMs) > SEEK_BEYOND_MS) {
-      const target = hls ? positionOf(serverNow() - delayMs) : video.currentTime + errorMs / 1000;
+      const target = hls ? positionOf(serverNow() - delayMs + seekLeadMs)
+                         : video.currentTime + (errorMs + seekLeadMs) / 1000;
       if (target !== null) {
+        seekAskedAt = performance.now();
         video.currentTime = target;
       }
       video.playbackRate = 1;
-    } else if (Math.abs(errorMs) <= KEEP_WITHIN_MS) {
+      nudging = false;
+    } else if (Math.abs(errorMs) <= (nudging ? SETTLED_WITHIN_MS : NUDGE_BEYOND_MS)) {
       video.playbackRate = 1;
+      nudging = false;
     } else {
       const nudge = Math.min(Math.max(errorMs * RATE_PER_MS, -MAX_NUDGE), MAX_NUDGE);
       video.playbackRate = 1 + nudge;
+      nudging = true;
     }
     window.tarnviewDelayErrorMs = errorMs;  // for tests and the curious
+  }
+
+  // Plays once the history reaches back as far as the delay; until then the
+  // page says how long that takes. The history was asked for just before.
+  function playOrWait() {
+    if (!history) {
+      return;
+    }
+    const heldMs = serverNow() - history.oldestMs;
+    if (heldMs >= delayMs) {
+      if (!playing) {
+        startPlayer();
+      }
+    } else {
+      if (playing) {
+        stopPlayer();  // a longer delay than the history holds yet
+      }
+      say(TEXTS.filling(Math.ceil((delayMs - heldMs) / 1000)));
+    }
   }
 
   async function pollStatus() {
@@ -186,9 +280,7 @@
         return;
       }
       const status = await reply.json();
-      historySeconds = status.history;
-      delayBox.max = String(Math.max(1, Math.floor(historySeconds)));
-      if (!delayMs) {
+      if (!wantedS) {
         setDelay(Number(params.get('delay')) || status.delay || 5);
       }
       if (!status.session) {
@@ -197,19 +289,49 @@
         }
         generation = null;
         say(TEXTS.waiting);
-      } else if (status.generation !== generation) {
+        return;
+      }
+      if (status.generation !== generation) {
+        stopPlayer();
         generation = status.generation;
-        startPlayer(status.codec);
+        history = null;
+        firstNumber = null;
+        ceilingS = Infinity;
+        if (!canDecode(status.codec)) {
+          say(TEXTS.noH265);
+          return;
+        }
+      } else if (!canDecode(status.codec)) {
+        return;
+      }
+      const playlist = await fetch(withToken('/live.m3u8'));
+      if (playlist.ok) {
+        learnHistory(await playlist.text());
+        playOrWait();
+      } else if (!playing) {
+        say(TEXTS.filling(Math.round(delayMs / 1000)));  // no whole key-frame group yet
       }
     } catch (error) {
-      say(TEXTS.unreachable);
-      generation = null;
+      // A picture that plays goes on from what it holds (hls.js retries on
+      // its own): a screen rides out a moment without the network.
+      if (!playing) {
+        say(TEXTS.unreachable);
+        generation = null;
+      }
     }
   }
 
+  // From the delay kept, which the marker shows.
   document.getElementById('later').addEventListener('click', () => setDelay(delayMs / 1000 - 1));
   document.getElementById('earlier').addEventListener('click', () => setDelay(delayMs / 1000 + 1));
   delayBox.addEventListener('change', () => setDelay(Number(delayBox.value)));
+  video.addEventListener('seeked', () => {
+    if (seekAskedAt !== null) {
+      const tookMs = Math.min(performance.now() - seekAskedAt, MAX_SEEK_LEAD_MS);
+      seekLeadMs = seekLeadMs ? seekLeadMs + SEEK_LEAD_WEIGHT * (tookMs - seekLeadMs) : tookMs;
+      seekAskedAt = null;
+    }
+  });
   video.addEventListener('click', () => {
     if (!document.fullscreenElement && document.documentElement.requestFullscreen) {
       document.documentElement.requestFullscreen().catch(() => {});
