@@ -345,6 +345,50 @@ def replay(r):
          "the live port, ring and DecThread run underneath."])
 
 
+def web_screens(r):
+    load = _load(r, "web")
+    capture = r.figure("web_capture_to_arrival_ms_p50")
+    delay_cause = (f"The error is read against the camera's clock, which runs "
+                   f"{_fmt(capture, 0)} ms (median) ahead of the arrival the page steers by. "
+                   + load)
+    rows = [
+        Row("Delay error, 95th percentile of its size, worst of the three pages", r.figure("web_delay_error_ms_p95"),
+            "ms", target=at_most(200, " ms"), cause=delay_cause),
+    ]
+    for delay in (5, 30, 90):
+        rows.append(Row(f"Delay error, 95th percentile of its size, page at {delay} s",
+                        r.figure(f"web_delay_error_ms_p95_{delay}s"), "ms",
+                        target=at_most(200, " ms"), cause=delay_cause))
+    rows += [
+        Row("Camera's capture → arrival at Tarnview (median, part of the error above)", capture,
+            "ms"),
+        Row("Page's load → its first picture (median of 7)", r.figure("web_first_picture_ms"),
+            "ms", target=at_most(3000, " ms"), cause=load),
+        Row("Page's load → its first picture, slowest of 7", r.figure("web_first_picture_ms_max"),
+            "ms"),
+        Row("Server CPU for 20 HLS clients, 1080p at 8 Mbit/s, beyond the session's own",
+            r.figure("web_cpu_pct_20_viewers"), "% of a core", "the session alone",
+            r.figure("web_host_cpu_pct_session"), target=at_most(5, " %"), cause=load),
+        Row("Served to the 20 clients", r.figure("web_served_mbit_s_20_viewers"), "Mbit/s"),
+    ]
+    return Area(
+        "Web screens", ["web"], rows, ["bench/run web", "build/bench/bin/web delay|first|cpu"],
+        ["Delay: three viewer pages at 5, 30 and 90 s at once in headless Chromium on the demo "
+         "camera's 720p25 stream at 2 Mbit/s, each sampled 60 s (a picture every 100 ms) after it "
+         "settled: the page's clock when the picture reaches the screen − the time in the "
+         "camera's clock strip of that picture − the delay. The 95th percentile of the error's "
+         "size: a picture a loaded machine shows late now and then does not make the figure, "
+         "an offset or a swing in the steering does.",
+         "First picture: the page loaded 7 times in fresh browser contexts at a 5 s delay on a "
+         "running session, from its navigation start to its first picture's showing.",
+         "CPU: the program's session without its GUI (the host of the browser test) on the demo "
+         "camera's 1080p25 stream at 8 Mbit/s; its process's CPU over 30 s with 20 clients that "
+         "each ask for the playlist every second and fetch every new segment, less the mean of "
+         "20 s before and 20 s after without them. The clients and the camera run in "
+         "processes of their own."])
+
+
 def all_areas(results):
     return [build(results)
-            for build in (ring_and_feed, player, device, pipeline, whole_program, replay)]
+            for build in (ring_and_feed, player, device, pipeline, whole_program, replay,
+                          web_screens)]
