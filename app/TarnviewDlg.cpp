@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/AboutDlg.h"
+#include "app/RemoteControl.h"
 #include "config/LocalConfig.h"
 #include "display/DisPlayDlg.h"
 #include "platform/device/device.h"
@@ -53,6 +54,8 @@ END_MESSAGE_MAP()
 
 CTarnviewDlg::CTarnviewDlg() : CDialog(IDD_TARNVIEW_DIALOG), m_hIcon(LoadIcon(IDR_MAINFRAME)) {}
 
+CTarnviewDlg::~CTarnviewDlg() = default;
+
 void CTarnviewDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_IPADDRESS, m_ipAddr);
   DDX_Text(pDX, IDC_EDIT_PORT, m_strPort);
@@ -90,10 +93,11 @@ BOOL CTarnviewDlg::OnInitDialog() {
   m_pDisplayDlg->Create(IDD_DISPLAY_DIALOG, this);
   // 9.
   ReadLocalConfig();
-  // The web screens serve from now to the program's end, session or not.
-  StartWebServer(g_settings.webListen);
   // 10.
   CreateCaptureDirectory();
+  // The web screens serve from now to the program's end, session or not.
+  m_pRemote = std::make_unique<RemoteControl>(*this);
+  StartWebServer(g_settings.webListen, m_pRemote.get(), CaptureDirectory());
   // 11.
   GetDlgItem(IDC_IPADDRESS)->SetWindowText(g_settings.ip.c_str());
   GetDlgItem(IDC_EDIT_PORT)->SetWindowText(g_settings.port.c_str());
@@ -158,8 +162,13 @@ void CTarnviewDlg::OnDestroy() {
   EndRunningSession(*this);
   // Clips asked for are written before the program goes (a second or so each).
   g_clipSaver.Stop();
-  // No page is served once the stream history may be gone.
+  // No page is served once the stream history may be gone, and the phone's
+  // calls waiting for this thread are answered at once.
+  if (m_pRemote != nullptr) {
+    m_pRemote->Close();
+  }
   StopWebServer();
+  m_pRemote.reset();
   // 2.
   NET_DVR_Cleanup();
   // 3.

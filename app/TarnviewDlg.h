@@ -3,16 +3,20 @@
 // through the SessionDialog seam.
 #pragma once
 
+#include <memory>
+
 #include "controls/ClrButton.h"
 #include "platform/ui/button.h"
 #include "platform/ui/dialog.h"
 #include "session/SessionDialog.h"
 
 class CDisPlayDlg;
+class RemoteControl;
 
 class CTarnviewDlg : public CDialog, public SessionDialog {
  public:
   CTarnviewDlg();
+  ~CTarnviewDlg() override;
 
   CDisPlayDlg* m_pDisplayDlg = nullptr;  // created hidden at init; frees itself
   HICON m_hIcon = nullptr;               // icon 128
@@ -53,4 +57,6 @@ class CTarnviewDlg : public CDialog, public SessionDialog {
 
  private:
   void OfferAboutItem();
+
+  std::unique_ptr<RemoteControl> m_pRemote;  // the coach's phone; from init to destroy
 };

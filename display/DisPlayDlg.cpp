@@ -118,6 +118,37 @@ void CDisPlayDlg::DropPicture() {
   }
 }
 
+bool CDisPlayDlg::PressRemote(int key, const char* caption) {
+  if (m_pReplay == nullptr || !m_pReplay->Press(key)) {
+    return false;
+  }
+  SayRemote(caption);
+  return true;
+}
+
+void CDisPlayDlg::SayRemote(const char* caption) {
+  // Long enough to look up from the phone to the screen.
+  constexpr int kRemoteMarkerMs = 3000;
+  if (m_pSurface != nullptr) {
+    m_pSurface->ShowRemote(QString::fromUtf8("遥控: ") + QString::fromUtf8(caption),
+                           kRemoteMarkerMs);
+  }
+}
+
+const char* CDisPlayDlg::Showing() const {
+  if (m_pSurface == nullptr) {
+    return "live";
+  }
+  switch (m_pSurface->Showing()) {
+    case VideoSurface::Source::kReplay:
+      return "replay";
+    case VideoSurface::Source::kFrozen:
+      return "frozen";
+    default:
+      return "live";
+  }
+}
+
 void CDisPlayDlg::OnBnClickedCapture() { TakeSnapshot(); }
 
 void CDisPlayDlg::OnBnClickedClose() {

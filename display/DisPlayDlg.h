@@ -26,6 +26,13 @@ class CDisPlayDlg : public CDialog {
   void EmbedInParent();
   // Lets go of the last picture: the dialog's own face shows until the next.
   void DropPicture();
+  // The coach's phone pressed `key` (Qt::Key_R, ...): what the key does, and
+  // the picture says so with `caption`. False when the key did nothing.
+  bool PressRemote(int key, const char* caption);
+  // The picture says for a few seconds that the phone did `caption`.
+  void SayRemote(const char* caption);
+  // What the picture shows: "live", "replay" or "frozen".
+  const char* Showing() const;
 
   CWnd* m_pParentDlg = nullptr;     // the main dialog: target of the posted messages
   INTERLOCKED_LONG m_bCheckESC{1};  // run flag of CheckESCThread

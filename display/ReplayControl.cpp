@@ -44,12 +44,18 @@ ReplayControl::~ReplayControl() {
 }
 
 bool ReplayControl::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress || !SessionRuns()) {
+  if (event->type() != QEvent::KeyPress) {
     return QObject::eventFilter(watched, event);
   }
   const auto* key = static_cast<QKeyEvent*>(event);
-  const bool repeat = key->isAutoRepeat();
-  switch (key->key()) {
+  return Press(key->key(), key->isAutoRepeat()) || QObject::eventFilter(watched, event);
+}
+
+bool ReplayControl::Press(int key, bool repeat) {
+  if (!SessionRuns()) {
+    return false;
+  }
+  switch (key) {
     case Qt::Key_R:
       if (!repeat) ToggleReplay();
       return true;
@@ -69,7 +75,7 @@ bool ReplayControl::eventFilter(QObject* watched, QEvent* event) {
       if (!repeat) m_pSurface->ShowAddress(QString::fromStdString(ViewerAddress()), kAddressShowMs);
       return true;
     default:
-      return QObject::eventFilter(watched, event);
+      return false;
   }
 }
 

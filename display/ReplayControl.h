@@ -21,6 +21,10 @@ class ReplayControl : public QObject {
 
   // Back to the live picture, the replay and step ports given back (GUI thread).
   void ShowLive();
+  // What key `key` (Qt::Key_R, ...) does, whether typed or sent from the
+  // coach's phone (GUI thread); false when it does nothing (no session, or
+  // not one of these keys).
+  bool Press(int key, bool repeat = false);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

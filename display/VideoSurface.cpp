@@ -25,6 +25,11 @@ VideoSurface::VideoSurface(QWidget* window) : QWidget(window) {
     m_qrCode = QImage();
     update();
   });
+  m_remoteTimer.setSingleShot(true);
+  connect(&m_remoteTimer, &QTimer::timeout, this, [this] {
+    m_strRemote.clear();
+    update();
+  });
   m_hReplay = ui::RegisterWindow(this, 0, 0, 0);
   player::RegisterVideoSink(m_hReplay, &m_replaySink);
 }
@@ -49,6 +54,12 @@ void VideoSurface::ShowAddress(const QString& address, int forMs) {
                                    : address;
   m_qrCode = address.isEmpty() ? QImage() : QrCodeImage(address);
   m_addressTimer.start(forMs);
+  update();
+}
+
+void VideoSurface::ShowRemote(const QString& marker, int forMs) {
+  m_strRemote = marker;
+  m_remoteTimer.start(forMs);
   update();
 }
 
@@ -158,8 +169,12 @@ void VideoSurface::paintEvent(QPaintEvent*) {
     painter.fillRect(bar, Qt::black);
   }
   painter.drawImage(picture.topLeft(), m_converted);
+  int below = picture.top();
   if (!m_strMarker.isEmpty()) {
-    DrawMarker(painter, picture);
+    below = DrawMarker(painter, picture, m_strMarker, below);
+  }
+  if (!m_strRemote.isEmpty()) {
+    DrawMarker(painter, picture, m_strRemote, below);
   }
   if (!m_strAddress.isEmpty()) {
     DrawAddress(painter, picture);
@@ -191,16 +206,17 @@ void VideoSurface::DrawAddress(QPainter& painter, const QRect& picture) {
                    Qt::AlignCenter, m_strAddress);
 }
 
-void VideoSurface::DrawMarker(QPainter& painter, const QRect& picture) {
+int VideoSurface::DrawMarker(QPainter& painter, const QRect& picture, const QString& marker,
+                             int top) {
   // Small, in the picture's top left corner: a dark box so it reads on snow or water.
   QFont font = painter.font();
   font.setPixelSize(std::max(14, picture.height() / 30));
   painter.setFont(font);
-  const QRect text = painter.fontMetrics().boundingRect(m_strMarker);
+  const QRect text = painter.fontMetrics().boundingRect(marker);
   const int pad = font.pixelSize() / 3;
-  const QRect box(picture.left() + pad, picture.top() + pad, text.width() + 2 * pad,
-                  text.height() + pad);
+  const QRect box(picture.left() + pad, top + pad, text.width() + 2 * pad, text.height() + pad);
   painter.fillRect(box, QColor(0, 0, 0, 160));
   painter.setPen(Qt::white);
-  painter.drawText(box, Qt::AlignCenter, m_strMarker);
+  painter.drawText(box, Qt::AlignCenter, marker);
+  return box.bottom() + 1;
 }

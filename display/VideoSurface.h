@@ -38,6 +38,9 @@ class VideoSurface : public QWidget, public player::VideoSink {
   Source Showing() const { return m_source; }
   // Time stamp of the picture shown (90 kHz), -1 for none (GUI thread).
   int64_t ShownPts();
+  // Shows `marker` (what the coach's phone did) under the replay's marker for
+  // `forMs` (GUI thread).
+  void ShowRemote(const QString& marker, int forMs);
   // Shows `address` and its QR code in the bottom right corner for `forMs`
   // (GUI thread); an empty address says that the web screens are off.
   void ShowAddress(const QString& address, int forMs);
@@ -58,7 +61,8 @@ class VideoSurface : public QWidget, public player::VideoSink {
 
  private:
   void Follow(const QSize& size);
-  void DrawMarker(QPainter& painter, const QRect& picture);
+  // Draws `marker` in the picture's top left corner from `top` down; where it ends.
+  int DrawMarker(QPainter& painter, const QRect& picture, const QString& marker, int top);
   void DrawAddress(QPainter& painter, const QRect& picture);
   void Take(const player::PictureRef& picture);  // any thread: becomes the newest
   void TakeReplayPicture(const player::PictureRef& picture);  // replay port's thread
@@ -81,6 +85,8 @@ class VideoSurface : public QWidget, public player::VideoSink {
   std::atomic<Source> m_source{Source::kLive};
   std::atomic<int64_t> m_llStepWanted{-1};  // time stamp of the replay picture to show while frozen, -1 none
   QString m_strMarker;                 // GUI thread; drawn over replay pictures
+  QString m_strRemote;                 // GUI thread; what the phone did, while it shows
+  QTimer m_remoteTimer;                // GUI thread; ends its showing
   QString m_strAddress;                // GUI thread; the viewer address while it shows
   QImage m_qrCode;                     // GUI thread; its QR code, a pixel a module
   QTimer m_addressTimer;               // GUI thread; ends the address's showing

@@ -66,6 +66,11 @@ int ClipSaver::SavedCount() const {
   return m_nSaved;
 }
 
+std::string ClipSaver::LastSaved() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_strLastSaved;
+}
+
 DWORD ClipSaver::Main(void* self) {
   static_cast<ClipSaver*>(self)->Run();
   return 0;
@@ -81,6 +86,7 @@ void ClipSaver::Run() {
     lock.lock();
     if (saved) {
       ++m_nSaved;
+      m_strLastSaved = FileNameOf(job.path);
     }
   }
   m_bRunning = false;  // idle: the next clip starts a thread of its own

@@ -31,6 +31,8 @@ class ClipSaver {
   void Stop();
   // Clips written so far (tests, benchmarks).
   int SavedCount() const;
+  // File name of the last clip written, empty before the first.
+  std::string LastSaved() const;
 
  private:
   struct Job {
@@ -45,6 +47,7 @@ class ClipSaver {
   std::deque<Job> m_jobs;             // guarded by m_mutex; at most kMaxWaitingClips
   bool m_bRunning = false;            // guarded by m_mutex: the thread takes jobs
   int m_nSaved = 0;                   // guarded by m_mutex
+  std::string m_strLastSaved;         // guarded by m_mutex
   HANDLE m_hThread = nullptr;         // the latest thread; it ends when idle; GUI thread only
 };
 

@@ -425,6 +425,31 @@ stream::VideoCodec StreamHistory::Codec() const {
   return m_codec;
 }
 
+StreamHistory::Pace StreamHistory::PaceOver(DWORD windowMs) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_records.size() < 2) {
+    return {};
+  }
+  const DWORD newest = m_records.back()->dwTick;
+  size_t pictures = 0;
+  size_t bytes = 0;
+  DWORD oldest = newest;
+  // The newest record's bytes and pictures end the span; the oldest's start it.
+  for (size_t i = m_records.size(); i-- > 0 && AgeMs(newest, m_records[i]->dwTick) <=
+                                                   static_cast<LONG>(windowMs);) {
+    oldest = m_records[i]->dwTick;
+    if (i + 1 < m_records.size()) {
+      pictures += m_records[i + 1]->pictures.size();
+      bytes += m_records[i + 1]->data.size();
+    }
+  }
+  const double seconds = static_cast<double>(static_cast<DWORD>(newest - oldest)) / 1000;
+  if (seconds <= 0) {
+    return {};
+  }
+  return {static_cast<double>(pictures) / seconds, static_cast<double>(bytes) * 8 / seconds};
+}
+
 uint64_t StreamHistory::Generation() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_llGeneration;

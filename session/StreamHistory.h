@@ -116,6 +116,13 @@ class StreamHistory {
   stream::VideoCodec Codec() const;
   // Changes with every Restart and Clear: a reader sees a stream end or begin.
   uint64_t Generation() const;
+  // How the stream runs over its last `windowMs` of arrivals: pictures a
+  // second and bits a second; zeros without two records in the window.
+  struct Pace {
+    double picturesPerSecond = 0;
+    double bitsPerSecond = 0;
+  };
+  Pace PaceOver(DWORD windowMs) const;
 
   size_t DataBytes() const;  // payload bytes held
   size_t PeakBytes() const;  // most payload bytes ever held since the process started

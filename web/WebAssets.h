@@ -12,7 +12,8 @@ struct WebAsset {
   const char* type;  // Content-Type
 };
 
-// The viewer page (HTML).
-std::string_view ViewerPage();
-// The script at `path` ("/viewer.js", "/hls.min.js"); none for any other path.
+// The page (HTML) named "view", "coach" or "clips"; empty for another name.
+std::string_view FindPage(std::string_view name);
+// The script at `path` ("/viewer.js", "/hls.min.js", "/coach.js",
+// "/clips.js"); none for any other path.
 std::optional<WebAsset> FindAsset(std::string_view path);

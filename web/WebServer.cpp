@@ -60,7 +60,7 @@ std::string NetworkAddress() {
 
 }  // namespace
 
-bool StartWebServer(int port) {
+bool StartWebServer(int port, CoachRemote* remote, const std::string& captureDir) {
   StopWebServer();
   if (port <= 0) {
     return false;
@@ -72,7 +72,7 @@ bool StartWebServer(int port) {
   }
   auto web = std::make_unique<Web>();
   web->site = std::make_unique<WebSite>(g_history, LoadWebTokens(dir), web->clock, CurrentState,
-                                        NewRunName());
+                                        NewRunName(), CoachParts{remote, captureDir});
   const WebSite& site = *web->site;
   if (!web->server.Start(static_cast<uint16_t>(port), false,
                          [&site](const http::Request& request) { return site.Handle(request); })) {

@@ -6,9 +6,12 @@
 
 #include <string>
 
+class CoachRemote;
+
 // Starts it on `port` (0: off) with the tokens of ./web.ini (made when
-// missing). False, said on stderr, when it cannot listen.
-bool StartWebServer(int port);
+// missing), the coach's remote (which must outlive the server) and the
+// capture folder. False, said on stderr, when it cannot listen.
+bool StartWebServer(int port, CoachRemote* remote, const std::string& captureDir);
 void StopWebServer();
 // The viewer page's address on this machine's network, token included, for
 // the W key's QR code; empty while the server does not run.

@@ -6,41 +6,14 @@
 
 #include "session/StreamHistory.h"
 #include "web/HlsPlaylist.h"
+#include "web/WebAnswers.h"
 #include "web/WebAssets.h"
 
 namespace {
 
 constexpr int64_t kTicksPerSecond = 90000;  // PES time stamps
-// A segment never changes: caches may keep it as long as they like.
-constexpr char kSegmentCaching[] = "public, max-age=86400, immutable";
-// The playlist grows with every key frame: a cache in front serves it for at
-// most a second, so that every screen sees a new segment within one.
-constexpr char kPlaylistCaching[] = "public, max-age=1";
-// The page's own clock and state: never from a cache.
-constexpr char kNoCaching[] = "no-store";
 // Numbers longer than this are no segment of ours (and would overflow).
 constexpr size_t kMaxNumberDigits = 18;
-// Where the pages may take things from: only this server (hls.js starts its
-// worker from a blob, and feeds the picture through one).
-constexpr char kPagePolicy[] =
-    "default-src 'self'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
-    "media-src 'self' blob:; worker-src 'self' blob:; img-src 'self' data:";
-
-http::Response Answer(int status, const char* type, std::string body, const char* caching) {
-  http::Response response;
-  response.status = status;
-  response.headers = {{"Content-Type", type},
-                      {"Cache-Control", caching},
-                      {"X-Content-Type-Options", "nosniff"},
-                      // The token stands in the page's address: no other site may see it.
-                      {"Referrer-Policy", "no-referrer"}};
-  response.body = std::move(body);
-  return response;
-}
-
-http::Response Text(int status, const char* text) {
-  return Answer(status, "text/plain; charset=utf-8", text, kNoCaching);
-}
 
 const char* CodecName(stream::VideoCodec codec) {
   switch (codec) {
@@ -83,12 +56,13 @@ std::string NewRunName() {
 }
 
 WebSite::WebSite(const StreamHistory& history, WebTokens tokens, const WebClock& clock,
-                 StateSource state, std::string run)
+                 StateSource state, std::string run, CoachParts coach)
     : m_history(history),
       m_tokens(std::move(tokens)),
       m_clock(clock),
       m_state(std::move(state)),
-      m_run(std::move(run)) {}
+      m_run(std::move(run)),
+      m_coach(m_tokens, std::move(coach)) {}
 
 bool WebSite::ViewerAllowed(const http::Request& request) const {
   const auto token = request.query.find("t");
@@ -102,6 +76,9 @@ bool WebSite::ViewerAllowed(const http::Request& request) const {
 }
 
 http::Response WebSite::Handle(const http::Request& request) const {
+  if (CoachSite::Serves(request.path)) {
+    return m_coach.Handle(request);
+  }
   if (request.method != "GET" && request.method != "HEAD") {
     http::Response refused = Text(405, "Only GET and HEAD are answered here.\n");
     refused.headers.emplace_back("Allow", "GET, HEAD");
@@ -116,16 +93,13 @@ http::Response WebSite::Handle(const http::Request& request) const {
   // The scripts are code anybody may read, and the page must load them
   // before it can name its token; everything else needs one.
   if (const std::optional<WebAsset> asset = FindAsset(path)) {
-    return Answer(200, asset->type, std::string(asset->bytes), "public, max-age=3600");
+    return Answer(200, asset->type, std::string(asset->bytes), kScriptCaching);
   }
   if (!ViewerAllowed(request)) {
-    return Text(403, "需要有效的访问令牌：请用 Tarnview 显示的地址（在画面上按 W）。\n");
+    return Refused();
   }
   if (path == "/view") {
-    http::Response page = Answer(200, "text/html; charset=utf-8", std::string(ViewerPage()),
-                                 "no-cache");
-    page.headers.emplace_back("Content-Security-Policy", kPagePolicy);
-    return page;
+    return Page(FindPage("view"));
   }
   if (path == "/live.m3u8") {
     // The token asked with is known to be one of ours: 32 hex digits.
@@ -134,7 +108,7 @@ http::Response WebSite::Handle(const http::Request& request) const {
   if (path == "/time") {
     char body[64];
     std::snprintf(body, sizeof body, "{\"now\":%" PRId64 "}", m_clock.NowMs());
-    return Answer(200, "application/json", body, kNoCaching);
+    return Json(200, body);
   }
   if (path == "/status") {
     return Status();
@@ -191,5 +165,5 @@ http::Response WebSite::Status() const {
                 "}",
                 state.running ? "true" : "false", CodecName(m_history.Codec()),
                 state.delaySeconds, heldSeconds, m_history.Generation());
-  return Answer(200, "application/json", body, kNoCaching);
+  return Json(200, body);
 }

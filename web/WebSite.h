@@ -8,6 +8,7 @@
 //   /seg/<run>-<number>.ts    one key-frame group as a TS segment: immutable
 //   /time          the server's clock, for the page to steer its delay by
 //   /status        JSON: whether a session runs, its codec, delay and history
+// and the coach's paths, which CoachSite answers.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <string_view>
 
 #include "platform/http/server.h"
+#include "web/CoachSite.h"
 #include "web/WebClock.h"
 #include "web/WebTokens.h"
 
@@ -32,9 +34,10 @@ class WebSite {
   using StateSource = std::function<WebSessionState()>;
 
   // history, clock and the state source outlive the site; `run` tells this
-  // program's segments from an earlier run's in any cache in front.
+  // program's segments from an earlier run's in any cache in front; `coach`
+  // is what the coach's side works on (CoachSite.h).
   WebSite(const StreamHistory& history, WebTokens tokens, const WebClock& clock,
-          StateSource state, std::string run);
+          StateSource state, std::string run, CoachParts coach = {});
 
   http::Response Handle(const http::Request& request) const;
 
@@ -52,6 +55,7 @@ class WebSite {
   const WebClock& m_clock;
   const StateSource m_state;
   const std::string m_run;
+  const CoachSite m_coach;  // after m_tokens, which it reads
 };
 
 // The run's name: 8 random hex digits.

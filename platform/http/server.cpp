@@ -4,6 +4,7 @@
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -99,7 +100,14 @@ void FreePieces(void* cls) { delete static_cast<PieceBody*>(cls); }
 
 MHD_Result Send(MHD_Connection* connection, const Response& answer) {
   MHD_Response* response = nullptr;
-  if (!answer.pieces.empty()) {
+  if (answer.file.fd >= 0) {
+    // Takes the descriptor over once made.
+    response = MHD_create_response_from_fd_at_offset64(answer.file.size, answer.file.fd,
+                                                       answer.file.offset);
+    if (response == nullptr) {
+      close(answer.file.fd);
+    }
+  } else if (!answer.pieces.empty()) {
     auto* body = new PieceBody{answer.pieces, {}, 0};
     for (const Piece& piece : body->pieces) {
       body->starts.push_back(body->size);

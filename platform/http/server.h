@@ -34,11 +34,20 @@ struct Piece {
   size_t size = 0;  // bytes
 };
 
+// A body read from an open file, `size` bytes from `offset`: the server
+// closes the descriptor once the answer is sent (or given up).
+struct FileBody {
+  int fd = -1;
+  uint64_t offset = 0;  // bytes
+  uint64_t size = 0;    // bytes
+};
+
 struct Response {
   int status = 200;
   std::vector<std::pair<std::string, std::string>> headers;
-  std::string body;            // used when `pieces` is empty
+  std::string body;            // used when neither `pieces` nor `file` is
   std::vector<Piece> pieces;   // otherwise the body, in order
+  FileBody file;               // or a file's bytes, when its fd is set
 };
 
 struct Limits {
