@@ -4,6 +4,9 @@
 #include <QComboBox>
 #include <QTest>
 
+#include <algorithm>
+#include <thread>
+
 #include "app/TarnviewApp.h"
 #include "app/TarnviewDlg.h"
 #include "display/DisPlayDlg.h"
@@ -263,6 +266,61 @@ TEST_F(MainDialog, WebScreensAnswerFromTheDialogsStartToTheProgramsEnd) {
   });
   dlg.DoModal();
   EXPECT_FALSE(webtest::Client(port).Connected()) << "still listening after the dialog";
+}
+
+// The coach's phone at the API, as the real dialog answers it: a start that
+// fails tells the phone (no box waits on the laptop), one that works runs
+// the session as the start button does, the keys act on it, and the stop
+// ends it as Escape does.
+TEST_F(MainDialog, ThePhoneStartsActsOnAndStopsASessionThroughTheDialog) {
+  const uint16_t port = testing_device::LoopbackSocket(false).Port();
+  WriteConfig("[SysParam]\nwebListen=" + std::to_string(port) + "\n");
+  fakedevice::SetRealPlayResult(1);
+  fakeplayer::SetPort(2);
+  CTarnviewDlg dlg;
+  std::vector<std::string> replies;
+  Soon([&] {
+    const std::string ini = testutil::ReadFile(m_dir.Path() + "/web.ini");
+    const std::string header = "X-Tarnview-Token: " +
+                               ini.substr(ini.find("coachToken=") + 11, kTokenHexDigits) + "\r\n";
+    // The phone's calls wait for this (the GUI) thread: they go from another.
+    const auto post = [&](const std::string& path, const std::string& body) {
+      std::string reply;
+      std::thread phone([&] {
+        webtest::Client client(port);
+        client.Send("POST " + path + " HTTP/1.1\r\nHost: h\r\n" + header +
+                    "Content-Length: " + std::to_string(body.size()) +
+                    "\r\nConnection: close\r\n\r\n" + body);
+        reply = client.ReadAll();
+      });
+      EXPECT_TRUE(ProcessUntil([&] { return !reply.empty(); }));
+      phone.join();
+      return reply.substr(reply.find("\r\n\r\n") + 4);
+    };
+    fakedevice::SetLoginResult(-1);
+    replies.push_back(post("/api/session", "{\"action\":\"start\"}"));
+    replies.push_back(post("/api/key", "{\"key\":\"Space\"}"));
+    fakedevice::SetLoginResult(0);
+    replies.push_back(post("/api/session", "{\"action\":\"start\"}"));
+    fakedevice::Deliver(1, {0x47, 0x40, 0, 0x10});  // the stream header starts the DecThread
+    replies.push_back(post("/api/key", "{\"key\":\"Space\"}"));
+    replies.push_back(post("/api/session", "{\"action\":\"stop\"}"));
+    EXPECT_TRUE(ProcessUntil([] { return g_hDecThread.load() == nullptr; }));
+    dlg.EndDialog(IDCANCEL);
+  });
+  dlg.DoModal();
+  EXPECT_EQ(replies, (std::vector<std::string>{
+                         "{\"done\":false,\"message\":\"登录失败！\"}",
+                         "{\"done\":false,\"message\":\"没有进行中的教学\"}",
+                         "{\"done\":true,\"message\":\"\"}",
+                         "{\"done\":true,\"message\":\"\"}",
+                         "{\"done\":true,\"message\":\"\"}"}));
+  // The same lines in the work log as the button and Escape write.
+  const std::vector<std::string> log = LogMessages();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Login error, 0\n") +
+                std::count(log.begin(), log.end(), "play suc\n"),
+            2);
+  EXPECT_NE(std::find(log.begin(), log.end(), "logout suc\n"), log.end());
 }
 
 }  // namespace
