@@ -53,8 +53,10 @@ async function startNginx(hostPort) {
   onStop(() => fs.rmSync(dir, {recursive: true, force: true}));
   const port = await freePort();
   const config = writeTestConfig(README, dir, port, hostPort);
-  const nginx = spawnTracked(findProgram('nginx'), ['-p', dir, '-c', config, '-e',
-                                                    path.join(dir, 'error.log')],
+  // nginx does not notice its parent's end: a test killed outright takes it along.
+  const nginx = spawnTracked(findProgram('setpriv'),
+                             ['--pdeathsig', 'TERM', findProgram('nginx'), '-p', dir, '-c', config,
+                              '-e', path.join(dir, 'error.log')],
                              {stdio: ['ignore', 'inherit', 'inherit']});
   onStop(async () => {
     nginx.kill('SIGQUIT');
