@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,10 +13,9 @@
 #include "session/StreamHistory.h"
 #include "tests/player/ts_maker.h"
 #include "tests/worklog/LogReader.h"
+#include "tests/worklog/RunProgram.h"
 #include "tests/worklog/TempDir.h"
 #include "worklog/WorkLog.h"
-
-extern char** environ;
 
 namespace {
 
@@ -29,40 +26,12 @@ constexpr int kHeight = 360;  // pixels
 constexpr int kFramesPerSecond = 25;
 constexpr int kStreamSeconds = 40;
 
-// ffprobe's "key=value" lines for `file` (fixed argument list, no shell).
+// ffprobe's "key=value" lines for `file`.
 std::string Probe(const std::string& file) {
-  int out[2];
-  if (pipe(out) != 0) {
-    return "";
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::vector<std::string> args = {"/usr/bin/ffprobe", "-v", "error", "-select_streams", "v:0",
-                                   "-show_entries",
-                                   "format=format_name,duration:stream=width,height:frame=pts",
-                                   "-of", "default=nw=1", file};
-  std::vector<char*> argv;
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  std::string text;
-  char chunk[4096];
-  for (ssize_t got; (got = read(out[0], chunk, sizeof chunk)) > 0;) {
-    text.append(chunk, static_cast<size_t>(got));
-  }
-  close(out[0]);
-  int status = 0;
-  if (spawned == 0) {
-    waitpid(pid, &status, 0);
-  }
-  return spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "";
+  return testutil::RunProgram({"/usr/bin/ffprobe", "-v", "error", "-select_streams", "v:0",
+                               "-show_entries",
+                               "format=format_name,duration:stream=width,height:frame=pts", "-of",
+                               "default=nw=1", file});
 }
 
 struct ProbedClip {

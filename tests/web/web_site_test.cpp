@@ -14,6 +14,7 @@
 #include "platform/sys/clock.h"
 #include "session/StreamHistory.h"
 #include "tests/player/ts_maker.h"
+#include "tests/worklog/RunProgram.h"
 #include "web/WebSite.h"
 #include "web/WebTokens.h"
 
@@ -196,17 +197,11 @@ TEST_F(WebSiteTest, AnyPlayerOpensThePlaylistOverHttp) {
   http::Server server;
   ASSERT_TRUE(server.Start(0, true, [this](const http::Request& r) { return m_site->Handle(r); }))
       << server.Error();
-  const std::string command = "ffprobe -v error -show_entries stream=codec_name,width,height "
-                              "-of csv=p=0 'http://127.0.0.1:" +
-                              std::to_string(server.Port()) + "/live.m3u8?t=" + Token('a') + "'";
-  FILE* probe = popen(command.c_str(), "r");
-  ASSERT_NE(probe, nullptr);
-  std::string printed;
-  char chunk[256];
-  while (std::fgets(chunk, sizeof chunk, probe) != nullptr) {
-    printed += chunk;  // all of it: ffprobe names the stream once per program it lists
-  }
-  EXPECT_EQ(pclose(probe), 0);
+  const std::string printed = testutil::RunProgram(
+      {"/usr/bin/ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height", "-of",
+       "csv=p=0",
+       "http://127.0.0.1:" + std::to_string(server.Port()) + "/live.m3u8?t=" + Token('a')});
+  // ffprobe names the stream once per program it lists.
   EXPECT_EQ(printed.substr(0, printed.find('\n') + 1), "h264,320,240\n") << printed;
   server.Stop();
 }
