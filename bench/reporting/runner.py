@@ -15,8 +15,8 @@ LOAD_SAMPLE_INTERVAL_S = 2.0
 
 # Build targets: the benchmark programs, and what the whole-program benchmark
 # drives (the program, the demo camera, its screen-polling helper).
-BUILD_TARGETS = ["bench_ring", "bench_dec_thread", "bench_player", "device_bench",
-                 "pipeline_bench", "tarnview", "democam", "first_picture"]
+BUILD_TARGETS = ["bench_ring", "bench_dec_thread", "bench_player", "bench_replay", "device_bench",
+                 "pipeline_bench", "tarnview", "democam", "first_picture", "web_host"]
 
 
 def _load_average():
