@@ -5,6 +5,7 @@
 
 const childProcess = require('child_process');
 const fs = require('fs');
+const net = require('net');
 const os = require('os');
 const path = require('path');
 const readline = require('readline');
@@ -51,6 +52,24 @@ function spawnTracked(program, args, options) {
   children.add(child);
   child.on('exit', () => children.delete(child));
   return child;
+}
+
+// As spawnTracked, and the child gets a SIGKILL when this process ends in any
+// way, a SIGKILL too (programs that would not notice their parent's end).
+function spawnBound(program, args, options) {
+  return spawnTracked(findProgram('setpriv'), ['--pdeathsig', 'KILL', program, ...args], options);
+}
+
+// A TCP port on loopback that nothing listens on just now.
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = net.createServer();
+    server.on('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const {port} = server.address();
+      server.close(() => resolve(port));
+    });
+  });
 }
 
 // The exit of `child`, or a SIGKILL after boundMs.
@@ -152,5 +171,5 @@ async function startChromium() {
 // An address for messages: the token masked.
 function masked(url) { return url.replace(/t=[0-9a-f]+/g, 't=…'); }
 
-module.exports = {findProgram, spawnTracked, exited, startHost, startChromium, stopAll, onStop,
-                  masked};
+module.exports = {findProgram, spawnTracked, spawnBound, freePort, exited, startHost, startChromium,
+                  stopAll, onStop, masked};
