@@ -370,9 +370,21 @@ def web_screens(r):
             r.figure("web_cpu_pct_20_viewers"), "% of a core", "the session alone",
             r.figure("web_host_cpu_pct_session"), target=at_most(5, " %"), cause=load),
         Row("Served to the 20 clients", r.figure("web_served_mbit_s_20_viewers"), "Mbit/s"),
+        Row("Coach's remote: POST /api/key R → the replay's marker on the screen, 95th percentile "
+            "of 20", r.figure("remote_key_to_screen_ms_p95"), "ms", target=at_most(150, " ms"),
+            cause=load),
+        Row("Coach's remote: R → the marker, median of 20", r.figure("remote_key_to_screen_ms_p50"),
+            "ms"),
+        Row("Coach's remote: R → the marker, slowest of 20", r.figure("remote_key_to_screen_ms_max"),
+            "ms"),
+        Row("Coach's remote: POST /api/key S → the clip listed by GET /api/clips, median of 5",
+            r.figure("clip_in_gallery_ms"), "ms", target=at_most(1500, " ms"), cause=load),
+        Row("Coach's remote: S → the clip listed, slowest of 5", r.figure("clip_in_gallery_ms_max"),
+            "ms"),
     ]
     return Area(
-        "Web screens", ["web"], rows, ["bench/run web", "build/bench/bin/web delay|first|cpu"],
+        "Web screens", ["web"], rows,
+        ["bench/run web", "build/bench/bin/web delay|first|cpu|remote"],
         ["Delay: three viewer pages at 5, 30 and 90 s at once in headless Chromium on the demo "
          "camera's 720p25 stream at 2 Mbit/s, each sampled 60 s (a picture every 100 ms) after it "
          "settled: the page's clock when the picture reaches the screen − the time in the "
@@ -385,7 +397,15 @@ def web_screens(r):
          "camera's 1080p25 stream at 8 Mbit/s; its process's CPU over 30 s with 20 clients that "
          "each ask for the playlist every second and fetch every new segment, less the mean of "
          "20 s before and 20 s after without them. The clients and the camera run in "
-         "processes of their own."])
+         "processes of their own.",
+         "Remote: the real program under Xvfb (1280×720×24) on the demo camera's 720p25 stream "
+         "at 2 Mbit/s, 2 s late, a session started with POST /api/session. R: from just before "
+         "the benchmark sends POST /api/key R with the coach token in its header to the end of "
+         "the first XGetImage of the screen's top left corner (a fifth by a sixth of it, read "
+         "about every millisecond by bench/web/x_watch) that holds the marker's dark box; R "
+         "again ends each replay, and the next press waits until the corner is clear. S: from "
+         "just before POST /api/key S to the first GET /api/clips (asked every 20 ms) that "
+         "lists the new clip, the session over 22 s old so that the clip holds its 20 s."])
 
 
 def all_areas(results):

@@ -9,8 +9,9 @@ const {stopAll} = require('../../tests/web/browser/support/processes');
 const {delayError} = require('./delay_error');
 const {firstPicture} = require('./first_picture');
 const {viewersCpu} = require('./viewers_cpu');
+const {coachRemote} = require('./coach_remote');
 
-const PARTS = {delay: delayError, first: firstPicture, cpu: viewersCpu};
+const PARTS = {delay: delayError, first: firstPicture, cpu: viewersCpu, remote: coachRemote};
 
 async function main(args) {
   const unknown = args.filter((arg) => !arg.startsWith('--benchmark_') && !(arg in PARTS));
