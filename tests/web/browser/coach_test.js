@@ -8,7 +8,7 @@
 'use strict';
 
 const assert = require('assert');
-const {startChromium, stopAll, freePort} = require('./support/processes');
+const {startChromium, stopAll, freePort, masked} = require('./support/processes');
 const {startXvfb, startCamera, startProgram, markerPixels, colouredShare, differing, until} =
     require('./support/desktop');
 
@@ -137,7 +137,8 @@ main().then(async () => {
   await stopAll();
   console.log('web_coach: passed');
 }, async (error) => {
-  console.error('web_coach: FAILED: ' + (error.stack || error));
+  // Masked: a browser's error names the page's address, token and all.
+  console.error('web_coach: FAILED: ' + masked(String(error.stack || error)));
   if (program) {
     console.error('--- the program\'s output\n' + program.output());
   }
