@@ -16,7 +16,7 @@ LOAD_SAMPLE_INTERVAL_S = 2.0
 # Build targets: the benchmark programs, and what the whole-program benchmark
 # drives (the program, the demo camera, its screen-polling helper).
 BUILD_TARGETS = ["bench_ring", "bench_dec_thread", "bench_player", "bench_replay", "device_bench",
-                 "pipeline_bench", "tarnview", "democam", "first_picture", "web_host"]
+                 "pipeline_bench", "tarnview", "democam", "first_picture", "web_host", "x_watch"]
 
 
 def _load_average():

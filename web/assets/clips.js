@@ -10,6 +10,12 @@
   const shown = new Map();  // name -> its element
   const withToken = (path) => path + '?t=' + encodeURIComponent(token);
 
+  // A snapshot is some tens of KiB, a clip some MiB.
+  function sizeText(bytes) {
+    return bytes < 1048576 ? Math.max(1, Math.round(bytes / 1024)) + ' KiB'
+                           : (bytes / 1048576).toFixed(1) + ' MiB';
+  }
+
   function card(capture) {
     const element = document.createElement('div');
     element.className = 'capture';
@@ -25,7 +31,7 @@
     const line = document.createElement('div');
     line.className = 'line';
     const name = document.createElement('span');
-    name.textContent = capture.name + ' · ' + (capture.size / 1048576).toFixed(1) + ' MiB';
+    name.textContent = capture.name + ' · ' + sizeText(capture.size);
     const download = document.createElement('a');
     download.href = source + '&download=1';
     download.textContent = '下载';

@@ -47,7 +47,8 @@
       state.mbps ? state.mbps.toFixed(1) + ' Mbit/s' : '',
       LINK[state.linkMode] || '',
       SHOWING[state.showing] || '',
-      '延时 ' + state.delay + ' 秒',
+      // The page's own picture may run later (the web screens' shortest delay).
+      '主屏延时 ' + state.delay + ' 秒',
     ];
     if (state.lastClip) {
       parts.push('最近的片段 ' + state.lastClip);

@@ -6,10 +6,9 @@
 
 const assert = require('assert');
 const fs = require('fs');
-const net = require('net');
 const os = require('os');
 const path = require('path');
-const {findProgram, spawnTracked, exited, startHost, onStop, stopAll} =
+const {findProgram, spawnTracked, freePort, exited, startHost, onStop, stopAll} =
     require('./support/processes');
 const {runClients} = require('./support/hls_clients');
 const {writeTestConfig} = require('./support/nginx_config');
@@ -22,17 +21,6 @@ const MOST_SERVED = 2;          // times Tarnview may serve one segment
 const LEAST_SEGMENTS = 5;       // fetched by every client, or the run proved little
 const HISTORY_BOUND_MS = 15000; // until the first segments are there: only catches a hang
 const NGINX_EXIT_BOUND_MS = 5000;
-
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const server = net.createServer();
-    server.on('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const {port} = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
 
 async function untilAnswered(url, boundMs) {
   const deadline = Date.now() + boundMs;
