@@ -106,26 +106,30 @@ BOOL StreamRing::StoreRecord(DWORD dwTick, const BYTE* payload, DWORD len) {
 }
 
 BOOL StreamRing::PeekOldestTick(DWORD* dwTick) {
-  BYTE bytes[kRecordHeaderBytes];
-  {
-    CSLock lock(m_cs);
-    if (m_dwDataLen.load(std::memory_order_relaxed) < kRecordHeaderBytes) {
-      return 0;
-    }
-    CopyOutLocked(bytes, kRecordHeaderBytes);
+  StreamRecordHeader header;
+  if (!ReadRecordHeader(&header, false)) {
+    return 0;
   }
-  *dwTick = DecodeRecordHeader(bytes).dwTick;
+  *dwTick = header.dwTick;
   return 1;
 }
 
 BOOL StreamRing::TakeRecordHeader(StreamRecordHeader* header) {
+  return ReadRecordHeader(header, true);
+}
+
+BOOL StreamRing::ReadRecordHeader(StreamRecordHeader* header, bool take) {
   BYTE bytes[kRecordHeaderBytes];
   {
     CSLock lock(m_cs);
     if (m_dwDataLen.load(std::memory_order_relaxed) < kRecordHeaderBytes) {
       return 0;
     }
-    TakeLocked(bytes, kRecordHeaderBytes);
+    if (take) {
+      TakeLocked(bytes, kRecordHeaderBytes);
+    } else {
+      CopyOutLocked(bytes, kRecordHeaderBytes);
+    }
   }
   *header = DecodeRecordHeader(bytes);
   return 1;

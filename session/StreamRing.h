@@ -76,6 +76,9 @@ class StreamRing {
   void TakeLocked(BYTE* dst, DWORD len);
   // The same without moving on.
   void CopyOutLocked(BYTE* dst, DWORD len) const;
+  // The next record's header, taken or only looked at; 0 with fewer than
+  // kRecordHeaderBytes held.
+  BOOL ReadRecordHeader(StreamRecordHeader* header, bool take);
 
   // The DecThread's peek must be one plain 32-bit load, never a hidden lock.
   static_assert(std::atomic<DWORD>::is_always_lock_free);
