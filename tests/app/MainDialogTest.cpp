@@ -1,3 +1,4 @@
+#include <atomic>
 #include <gmock/gmock.h>
 
 #include <QApplication>
@@ -286,14 +287,16 @@ TEST_F(MainDialog, ThePhoneStartsActsOnAndStopsASessionThroughTheDialog) {
     // The phone's calls wait for this (the GUI) thread: they go from another.
     const auto post = [&](const std::string& path, const std::string& body) {
       std::string reply;
+      std::atomic<bool> replied{false};
       std::thread phone([&] {
         webtest::Client client(port);
         client.Send("POST " + path + " HTTP/1.1\r\nHost: h\r\n" + header +
                     "Content-Length: " + std::to_string(body.size()) +
                     "\r\nConnection: close\r\n\r\n" + body);
         reply = client.ReadAll();
+        replied = true;
       });
-      EXPECT_TRUE(ProcessUntil([&] { return !reply.empty(); }));
+      EXPECT_TRUE(ProcessUntil([&] { return replied.load(); }));
       phone.join();
       return reply.substr(reply.find("\r\n\r\n") + 4);
     };
