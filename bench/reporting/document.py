@@ -90,7 +90,7 @@ def write(path, areas, machine_rows, results, build_dir_label):
         "table. Other work on the machine disturbs timing figures: a load average near or "
         "above the number of cores means the figures are pessimistic.",
         "",
-        "To make this file again: `bench/report` (all programs: about 5 minutes after the build), or "
+        "To make this file again: `bench/report` (all programs: about 15 minutes after the build), or "
         "`bench/report <name>` to run only the programs whose names hold `<name>` and keep the "
         "other figures of the last run. Its raw output is in `<build>/bench/`: `<program>.json` "
         "(Google Benchmark), `<program>.summary.json` (headline figures), `<program>.log`, "
