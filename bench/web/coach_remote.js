@@ -10,8 +10,9 @@
 'use strict';
 
 const readline = require('readline');
-const {spawnBound, freePort, stopAll} = require('../../tests/web/browser/support/processes');
-const {startXvfb, startCamera, startProgram, colouredShare, until} =
+const {spawnBound, freePort, stopAll, until} =
+    require('../../tests/web/browser/support/processes');
+const {startXvfb, startCamera, startProgram, colouredShare} =
     require('../../tests/web/browser/support/desktop');
 const {percentile} = require('../../tests/web/browser/support/picture_clock');
 
@@ -75,14 +76,8 @@ async function clipInGallery(program) {
     const before = new Set((await listedClips()).map((c) => c.name));
     const sent = nowNs();
     await program.api('POST', '/api/key', {key: 'S'});
-    const deadline = Date.now() + CLIP_BOUND_MS;
-    let added;
-    while (!(added = (await listedClips()).find((c) => !before.has(c.name)))) {
-      if (Date.now() > deadline) {
-        throw new Error('no new clip listed ' + CLIP_BOUND_MS + ' ms after S');
-      }
-      await pause(LIST_EVERY_MS);
-    }
+    const added = await until(async () => (await listedClips()).find((c) => !before.has(c.name)),
+                              CLIP_BOUND_MS, 'no new clip listed after S', LIST_EVERY_MS);
     times.push(Number(nowNs() - sent) / 1e6);
     sizes.push((added.size / 1048576).toFixed(1));
     await pause(CLIP_GAP_MS);

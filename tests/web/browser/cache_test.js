@@ -8,7 +8,7 @@ const assert = require('assert');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const {findProgram, spawnTracked, freePort, exited, startHost, onStop, stopAll} =
+const {findProgram, spawnTracked, freePort, until, exited, startHost, onStop, stopAll, masked} =
     require('./support/processes');
 const {runClients} = require('./support/hls_clients');
 const {writeTestConfig} = require('./support/nginx_config');
@@ -21,20 +21,7 @@ const MOST_SERVED = 2;          // times Tarnview may serve one segment
 const LEAST_SEGMENTS = 5;       // fetched by every client, or the run proved little
 const HISTORY_BOUND_MS = 15000; // until the first segments are there: only catches a hang
 const NGINX_EXIT_BOUND_MS = 5000;
-
-async function untilAnswered(url, boundMs) {
-  const deadline = Date.now() + boundMs;
-  for (;;) {
-    try {
-      const reply = await fetch(url);
-      if (reply.ok) {
-        return;
-      }
-    } catch (error) { /* not listening yet */ }
-    assert(Date.now() < deadline, 'no answer from ' + url.replace(/t=[0-9a-f]+/, 't=…'));
-    await new Promise((resolve) => setTimeout(resolve, 200));
-  }
-}
+const ANSWER_POLL_MS = 200;
 
 async function startNginx(hostPort) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnview-nginx-'));
@@ -58,7 +45,9 @@ async function main() {
   await host.start(1);
   const nginx = await startNginx(host.port);
   const playlist = 'http://127.0.0.1:' + nginx.port + '/live.m3u8?t=' + host.token;
-  await untilAnswered(playlist, HISTORY_BOUND_MS);
+  // Not listening yet is not answered.
+  await until(() => fetch(playlist).then((reply) => reply.ok, () => false), HISTORY_BOUND_MS,
+              'no answer from ' + masked(playlist), ANSWER_POLL_MS);
 
   const before = await host.counts();
   const clients = await runClients(playlist, CLIENTS, RUN_MS);

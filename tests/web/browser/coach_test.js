@@ -8,8 +8,8 @@
 'use strict';
 
 const assert = require('assert');
-const {startChromium, stopAll, freePort, masked} = require('./support/processes');
-const {startXvfb, startCamera, startProgram, markerPixels, colouredShare, differing, until} =
+const {startChromium, stopAll, freePort, masked, until} = require('./support/processes');
+const {startXvfb, startCamera, startProgram, markerPixels, colouredShare, differing} =
     require('./support/desktop');
 
 const CAMERA = ['--size', '640x360', '--bitrate', '600', '--clock', 'text'];

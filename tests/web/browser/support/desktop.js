@@ -9,28 +9,13 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const readline = require('readline');
-const {findProgram, spawnBound, exited, onStop, freePort} = require('./processes');
+const {findProgram, spawnBound, exited, onStop, freePort, until} = require('./processes');
 
 const READY_BOUND_MS = 20000;  // any start here: only catches a hang
 const STOP_BOUND_MS = 5000;
 // The marker's box is black at 160/255 over the picture: every bar of the demo
 // camera has a channel at 191 (75 %), which the box takes below this level.
 const DARK_LEVEL = 110;
-
-// The first true value of `test` (polled), or an error after boundMs.
-async function until(test, boundMs, what) {
-  const deadline = Date.now() + boundMs;
-  for (;;) {
-    const value = await test();
-    if (value) {
-      return value;
-    }
-    if (Date.now() > deadline) {
-      throw new Error(what + ' within ' + boundMs + ' ms');
-    }
-    await new Promise((resolve) => setTimeout(resolve, 50));
-  }
-}
 
 // Xvfb at width x height: {display, width, height, shot()}.
 async function startXvfb(width, height) {
@@ -154,5 +139,4 @@ function differing(a, b) {
   return count;
 }
 
-module.exports = {startXvfb, startCamera, startProgram, markerPixels, colouredShare, differing,
-                  until};
+module.exports = {startXvfb, startCamera, startProgram, markerPixels, colouredShare, differing};

@@ -72,6 +72,22 @@ function freePort() {
   });
 }
 
+// The first true value of `test` (polled every pollMs), or an error naming
+// `what` after boundMs.
+async function until(test, boundMs, what, pollMs = 50) {
+  const deadline = Date.now() + boundMs;
+  for (;;) {
+    const value = await test();
+    if (value) {
+      return value;
+    }
+    if (Date.now() > deadline) {
+      throw new Error(what + ' within ' + boundMs + ' ms');
+    }
+    await new Promise((resolve) => setTimeout(resolve, pollMs));
+  }
+}
+
 // The exit of `child`, or a SIGKILL after boundMs.
 function exited(child, boundMs) {
   if (child.exitCode !== null || child.signalCode !== null) {
@@ -171,5 +187,5 @@ async function startChromium() {
 // An address for messages: the token masked.
 function masked(url) { return url.replace(/t=[0-9a-f]+/g, 't=…'); }
 
-module.exports = {findProgram, spawnTracked, spawnBound, freePort, exited, startHost, startChromium,
-                  stopAll, onStop, masked};
+module.exports = {findProgram, spawnTracked, spawnBound, freePort, until, exited, startHost,
+                  startChromium, stopAll, onStop, masked};
